@@ -1,0 +1,39 @@
+# Thin wrapper around CMake. `make demo` renders the example chart, `make test`
+# builds and runs every test tier that this machine can run.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all build demo test test-native test-sanitize test-windows bench fuzz clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@if [ -x $(BUILD)/console/keymix ]; then \
+	    $(BUILD)/console/keymix -o $(BUILD)/demo.wav examples/demo.bms && \
+	    echo "The rendered song is $(BUILD)/demo.wav"; \
+	else \
+	    echo "Built the libraries; the console program keymix is not part of this build yet."; \
+	fi
+
+test-native: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKEYMIX_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-windows:
+	@if [ -x scripts/windows_tier.sh ]; then scripts/windows_tier.sh; \
+	else echo "Windows tier: not part of this build yet."; fi
+
+test: test-native test-windows
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-win64 build-win32 build-fuzz build-release

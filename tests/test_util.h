@@ -1,0 +1,182 @@
+// Helpers shared by the tests: a temporary folder that removes itself, file
+// reading and writing, and byte-level WAV images built from their fields.
+#ifndef TESTS_TEST_UTIL_H_
+#define TESTS_TEST_UTIL_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace test_util {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void removeTree(const std::string& path);
+
+// A fresh folder under the system's temporary folder, removed with its content
+// when the object goes away.
+class TempDir {
+public:
+    TempDir() {
+#ifdef _WIN32
+        char base[1024];
+        const char* tmp = std::getenv("TEMP");
+        std::snprintf(base, sizeof base, "%s\\keymixXXXXXX", tmp ? tmp : ".");
+        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+            std::string candidate = base;
+            candidate.replace(candidate.size() - 6, 6, std::to_string(std::rand() % 1000000));
+            if (_mkdir(candidate.c_str()) == 0) root = candidate;
+        }
+#else
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/keymixXXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data())) root = buffer.data();
+#endif
+    }
+    ~TempDir() { removeTree(root); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return root; }
+    std::string file(const std::string& name) const { return root + separator() + name; }
+
+    // Writes `content` to `name` inside the folder and returns its full path.
+    std::string write(const std::string& name, const std::string& content) const {
+        return write(name, Bytes(content.begin(), content.end()));
+    }
+    std::string write(const std::string& name, const Bytes& content) const {
+        std::string full = file(name);
+        std::FILE* out = std::fopen(full.c_str(), "wb");
+        if (out) {
+            if (!content.empty()) std::fwrite(content.data(), 1, content.size(), out);
+            std::fclose(out);
+        }
+        return full;
+    }
+    std::string mkdir(const std::string& name) const {
+        std::string full = file(name);
+#ifdef _WIN32
+        _mkdir(full.c_str());
+#else
+        ::mkdir(full.c_str(), 0755);
+#endif
+        return full;
+    }
+
+    static const char* separator() {
+#ifdef _WIN32
+        return "\\";
+#else
+        return "/";
+#endif
+    }
+
+private:
+    std::string root;
+};
+
+inline bool fileExists(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    std::fclose(in);
+    return true;
+}
+
+inline Bytes readFile(const std::string& path) {
+    Bytes content;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return content;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        content.insert(content.end(), chunk, chunk + got);
+    std::fclose(in);
+    return content;
+}
+
+inline void removeTree(const std::string& path) {
+    if (path.empty()) return;
+#ifdef _WIN32
+    std::string command = "rmdir /s /q \"" + path + "\" >nul 2>nul";
+#else
+    std::string command = "rm -rf '" + path + "'";
+#endif
+    if (std::system(command.c_str()) != 0) {
+        // Nothing more to do: a leftover temporary folder is harmless.
+    }
+}
+
+inline void putLe16(Bytes& out, uint32_t value) {
+    out.push_back(value & 0xFF);
+    out.push_back((value >> 8) & 0xFF);
+}
+inline void putLe32(Bytes& out, uint32_t value) {
+    putLe16(out, value & 0xFFFF);
+    putLe16(out, value >> 16);
+}
+inline void putTag(Bytes& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+
+// Appends one chunk: tag, size (given, or the payload's), payload and the pad
+// byte that keeps the next chunk at an even offset.
+inline void putChunk(Bytes& out, const char* tag, const Bytes& payload, bool pad = true) {
+    putTag(out, tag);
+    putLe32(out, static_cast<uint32_t>(payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+    if (pad && payload.size() % 2 == 1) out.push_back(0);
+}
+
+inline Bytes fmtPayload(int channels, int rate, int bits, int formatTag = 1) {
+    Bytes fmt;
+    putLe16(fmt, formatTag);
+    putLe16(fmt, channels);
+    putLe32(fmt, rate);
+    putLe32(fmt, rate * channels * bits / 8);
+    putLe16(fmt, channels * bits / 8);
+    putLe16(fmt, bits);
+    return fmt;
+}
+
+// A RIFF/WAVE image of the given chunks; the RIFF size is the true one.
+inline Bytes riffWave(const Bytes& chunks) {
+    Bytes out;
+    putTag(out, "RIFF");
+    putLe32(out, static_cast<uint32_t>(chunks.size() + 4));
+    putTag(out, "WAVE");
+    out.insert(out.end(), chunks.begin(), chunks.end());
+    return out;
+}
+
+// A plain PCM WAV: fmt chunk then data chunk holding `samples` bytes.
+inline Bytes pcmWav(int channels, int rate, int bits, const Bytes& samples) {
+    Bytes chunks;
+    putChunk(chunks, "fmt ", fmtPayload(channels, rate, bits));
+    putChunk(chunks, "data", samples);
+    return riffWave(chunks);
+}
+
+// 16-bit samples as little-endian bytes.
+inline Bytes samples16(const std::vector<int16_t>& values) {
+    Bytes out;
+    for (int16_t v : values) putLe16(out, static_cast<uint16_t>(v));
+    return out;
+}
+
+// A 16-bit stereo 44100 Hz WAV of `frames` frames, every sample `value`.
+inline Bytes constantWav(int frames, int16_t value) {
+    return pcmWav(2, 44100, 16, samples16(std::vector<int16_t>(frames * 2, value)));
+}
+
+}  // namespace test_util
+
+#endif  // TESTS_TEST_UTIL_H_
