@@ -1,0 +1,83 @@
+// The chart document: headers, registered WAV and BMP names, bar lengths and
+// the lanes of objects of every channel.
+#ifndef BMS_BMS_H_
+#define BMS_BMS_H_
+
+#include <cstddef>
+
+#include "bms/bar.h"
+#include "bms/channel.h"
+#include "bms/header_hash.h"
+#include "bms/regist_array.h"
+#include "bms/word.h"
+
+// One chart. Positions are tics on one axis through the whole chart: bar 000
+// starts at tic 0 and each bar starts where the previous one ends. The chart
+// owns its headers, both regist arrays and every lane.
+class BmsBms {
+public:
+    static constexpr int BAR_COUNT = 1000;
+
+    BmsBms();
+    ~BmsBms();
+    BmsBms(const BmsBms&) = delete;
+    BmsBms& operator=(const BmsBms&) = delete;
+
+    // The parts; the chart keeps ownership.
+    BmsHeaderHash* getHeaders() { return &headers; }
+    const BmsHeaderHash* getHeaders() const { return &headers; }
+    BmsRegistArray* getWavs() { return &wavs; }
+    const BmsRegistArray* getWavs() const { return &wavs; }
+    BmsRegistArray* getBmps() { return &bmps; }
+    const BmsRegistArray* getBmps() const { return &bmps; }
+    // Head of the channel list: the first lane of each channel id in ascending
+    // order of id, linked through `BmsChannel::getNext`. Null when empty.
+    BmsChannel* getFirstChannel() const { return firstChannel; }
+    int getChannelCount() const { return channelCount; }
+
+    // A copy of the bar; bars outside 000-999 read as length 0.
+    BmsBar getBar(int bar) const;
+    // Replaces the bar and returns the previous one; outside 000-999 nothing is
+    // stored and length 0 is returned.
+    BmsBar setBar(int bar, const BmsBar& length);
+    // First tic of the bar: the sum of the lengths of bars 000 to bar - 1
+    // (bars from 1000 on add nothing), limited to the int range.
+    int getBarStart(int bar) const;
+
+    // The first lane of the channel, or null.
+    BmsChannel* findChannel(const BmsWord& id) const;
+    // Links the lane (the chart takes ownership) into the channel list in order
+    // of id. A lane of an id already listed takes that entry's place, and the
+    // displaced lane, with its next lanes, is returned to the caller, who owns
+    // it. Null otherwise, and for a null argument.
+    BmsChannel* insertChannel(BmsChannel* lane);
+    // Destroys every lane; returns how many first lanes there were.
+    int clearChannels();
+    // The highest tic at which any lane holds an object; 0 when there is none.
+    int getLastPosition() const;
+
+    // Spreads an object text (two characters per object) evenly over the bar in
+    // the channel's lane, creating the lane when needed. "00" pairs leave their
+    // position as it is. A text of odd or zero length, or with more pairs than
+    // the bar has tics, places nothing. Returns the number of characters used,
+    // 0 when the text was refused.
+    size_t putObjects(int bar, const BmsWord& channel, const char* objects);
+    // The placement rule: pair k of `objects` (length characters, an even
+    // number) goes to tic truncate(start + k * step) of `lane`, step = bar
+    // length / pairs added up in double precision, until a position reaches the
+    // bar's end. With `skipEmpty` "00" pairs are not written. No check of the
+    // pair count: with more pairs than tics later pairs overwrite earlier ones.
+    // Returns twice the number of pairs visited.
+    size_t spreadObjects(int bar, BmsBuffer* lane, const char* objects, size_t length,
+                         bool skipEmpty);
+
+private:
+    BmsHeaderHash headers;
+    BmsRegistArray wavs;
+    BmsRegistArray bmps;
+    int channelCount;
+    BmsChannel* firstChannel;  // owns the list
+    BmsBar bars[BAR_COUNT];
+};
+
+#endif  // BMS_BMS_H_

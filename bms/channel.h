@@ -1,0 +1,82 @@
+// Lanes of objects: a growable array of words indexed by tic, and the lane of
+// one channel that chains further lanes of the same channel.
+#ifndef BMS_CHANNEL_H_
+#define BMS_CHANNEL_H_
+
+#include <memory>
+
+#include "bms/word.h"
+
+// A growable array of words, "00" at every position that holds no object.
+// Positions are tics; reads and writes outside 0 to size - 1 are neutral.
+class BmsBuffer {
+public:
+    // Lanes grow in steps of ten 4/4 bars.
+    static constexpr int GROW_STEP = 3840;
+
+    // `size` positions, all "00"; a negative size gives 0.
+    explicit BmsBuffer(int size);
+    virtual ~BmsBuffer();
+    BmsBuffer(const BmsBuffer&) = delete;
+    BmsBuffer& operator=(const BmsBuffer&) = delete;
+
+    int getSize() const { return size; }
+    // The word at `index`, "00" outside the buffer. Constant time, no allocation.
+    BmsWord get(int index) const { return index >= 0 && index < size ? words[index] : BmsWord(); }
+    // Stores the word and returns the one that was there; outside the buffer
+    // nothing is stored and "00" is returned.
+    BmsWord set(int index, const BmsWord& word);
+    // Grows the buffer in steps of 3840 until it holds `index` (new positions
+    // "00") and returns the size. The size never exceeds the largest int, so an
+    // index of that value cannot be held.
+    int extend(int index);
+    // `extend` then `set`; returns the previous word.
+    BmsWord put(int index, const BmsWord& word);
+    // Empties the position; true if it held an object.
+    bool remove(int index);
+    // Empties every position; returns how many held an object.
+    int clear();
+    // True if any position holds exactly this word.
+    bool contains(const BmsWord& word) const;
+    // One past the highest position holding an object, 0 for an empty buffer:
+    // positions from here on read "00". Cheap (cached between changes).
+    int getUsedSize() const;
+
+private:
+    int size;
+    std::unique_ptr<BmsWord[]> words;
+    // No position at or beyond `used` holds an object; exact unless `usedStale`.
+    mutable int used;
+    mutable bool usedStale;
+};
+
+// One lane of a channel. The chart's channel list links first lanes through
+// `next`; further lanes of the same channel (only channel 01 has them) hang
+// from the first through `nextLane`, each lane owning the one after it.
+class BmsChannel : public BmsBuffer {
+public:
+    // A new lane holds ten 4/4 bars.
+    static constexpr int INITIAL_SIZE = 3840;
+
+    explicit BmsChannel(const BmsWord& id);
+    // Destroys the chain of next lanes too (not the next channel).
+    ~BmsChannel() override;
+
+    const BmsWord& getId() const { return id; }
+    void setId(const BmsWord& channel) { id = channel; }
+    BmsChannel* getNextLane() const { return nextLane; }
+    // Links `lane` as the next lane when its id equals this lane's id: this lane
+    // then owns it (a next lane it had before is destroyed) and true is returned.
+    // Otherwise nothing is linked, the caller keeps `lane`, and false is returned.
+    bool setNextLane(BmsChannel* lane);
+    // The next entry of the chart's channel list; not owned by this lane.
+    BmsChannel* getNext() const { return next; }
+    void setNext(BmsChannel* channel) { next = channel; }
+
+private:
+    BmsWord id;
+    BmsChannel* nextLane;  // owned
+    BmsChannel* next;      // not owned
+};
+
+#endif  // BMS_CHANNEL_H_

@@ -1,0 +1,38 @@
+// Loading a chart file, and the result code and line of the last load.
+#ifndef BMS_PARSER_H_
+#define BMS_PARSER_H_
+
+class BmsBms;
+
+// Result codes of a load; `BmsErrorText` gives their messages.
+constexpr int BMS_OK = 0;
+constexpr int BMS_ERROR_BAR_LENGTH_TWICE = 2;
+constexpr int BMS_ERROR_EOF_IN_HEADER = 3;
+constexpr int BMS_ERROR_OPEN = 4;
+constexpr int BMS_ERROR_AFTER_SHARP = 5;
+constexpr int BMS_ERROR_HEADER_KEY = 6;
+constexpr int BMS_ERROR_OBJECT_CHAR = 7;
+constexpr int BMS_ERROR_OBJECT_END = 8;
+constexpr int BMS_ERROR_BAR_LENGTH_END = 9;
+constexpr int BMS_ERROR_BAR_LENGTH_VALUE = 10;
+constexpr int BMS_ERROR_CHANNEL = 11;
+constexpr int BMS_ERROR_COLON = 12;
+constexpr int BMS_ERROR_BAR_NUMBER = 13;
+constexpr int BMS_ERROR_UNEXPECTED_EOF = 14;
+
+// Reads the chart file at `path` in two passes (bar lengths, then headers and
+// objects). True on success with the new chart stored in `*chart`, which the
+// caller then owns; with a null `chart` the file is only checked. False on
+// failure, leaving `*chart` untouched. Sets the result code and line counter
+// that the functions below report; one load at a time per process.
+bool BmsLoad(const char* path, BmsBms** chart);
+// The line the last load stopped at (1-based); 0 before any load.
+int BmsGetErrorLine();
+// The result code of the last load; 0 before any load.
+int BmsGetErrorCode();
+// `BmsErrorText` of the last result code.
+const char* BmsGetErrorMessage();
+// The fixed message of a result code; unknown codes share one text.
+const char* BmsErrorText(int code);
+
+#endif  // BMS_PARSER_H_
