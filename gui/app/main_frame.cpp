@@ -1,0 +1,287 @@
+#include "gui/app/main_frame.h"
+
+#include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "bms/parser.h"
+#include "console/make_path.h"
+#include "convert/converter.h"
+#include "gui/app/file_edit.h"
+#include "gui/app/texts.h"
+#include "gui/framework/controls.h"
+#include "wav/wav.h"
+
+namespace {
+
+constexpr int PROGRESS_MAXIMUM = 200;
+
+// printf-style formatting into a string as long as the result needs.
+template <typename... Args>
+std::string format(const char* pattern, Args... args) {
+    int length = std::snprintf(nullptr, 0, pattern, args...);
+    if (length < 0) return std::string();
+    std::vector<char> text(length + 1);
+    std::snprintf(text.data(), text.size(), pattern, args...);
+    return std::string(text.data(), length);
+}
+
+// Reads a decimal integer as strtol does (leading blanks, one sign, digits up
+// to the first other character, saturating at the 32-bit limits). False when no
+// digit was read.
+bool parseVolume(const char* text, int* volume) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text) return false;
+    if (value > 0x7FFFFFFFL) value = 0x7FFFFFFFL;
+    if (value < -0x7FFFFFFFL - 1) value = -0x7FFFFFFFL - 1;
+    *volume = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+MainFrame::MainFrame()
+    : inputLabel(nullptr),
+      inputEdit(nullptr),
+      inputBrowseButton(nullptr),
+      outputLabel(nullptr),
+      outputEdit(nullptr),
+      outputBrowseButton(nullptr),
+      volumeLabel(nullptr),
+      volumeEdit(nullptr),
+      keepSoundCheck(nullptr),
+      progressBar(nullptr),
+      convertButton(nullptr),
+      statusLabel(nullptr),
+      textBuffer() {}
+
+bool MainFrame::onCreate() {
+    // One fixed-pitch Shift-JIS font of 12 pixels for every control; it is
+    // never deleted, as the controls use it until the process ends.
+    HFONT font = CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0,
+                             FIXED_PITCH | FF_MODERN, nullptr);
+
+    inputLabel = new LuStatic;
+    inputEdit = new FileEdit;
+    inputBrowseButton = new LuButton;
+    outputLabel = new LuStatic;
+    outputEdit = new FileEdit;
+    outputBrowseButton = new LuButton;
+    inputLabel->create(this, 0, instance, nullptr);
+    inputEdit->create(this, 0, instance, nullptr);
+    inputBrowseButton->create(this, ID_BROWSE_INPUT, instance, nullptr);
+    outputLabel->create(this, 0, instance, nullptr);
+    outputEdit->create(this, 0, instance, nullptr);
+    outputBrowseButton->create(this, ID_BROWSE_OUTPUT, instance, nullptr);
+
+    volumeLabel = new LuStatic;
+    volumeLabel->create(this, 0, instance, nullptr);
+    volumeEdit = new LuEdit;
+    volumeEdit->create(this, 0, instance, nullptr);
+
+    keepSoundCheck = new LuCheckBox;
+    keepSoundCheck->create(this, 0, instance, nullptr);
+    keepSoundCheck->setChecked(true);
+
+    progressBar = new LuProgress;
+    progressBar->create(this, 0, instance, nullptr);
+    progressBar->setRange(PROGRESS_MAXIMUM);
+    progressBar->setStep(1);
+
+    convertButton = new LuButton;
+    convertButton->create(this, ID_CONVERT, instance, nullptr);
+    statusLabel = new LuStatic;
+    statusLabel->create(this, 0, instance, nullptr);
+
+    const struct {
+        LuWindow* control;
+        int x, y, width, height;
+        const char* text;  // null: the control keeps its empty text
+    } layout[] = {
+        {inputLabel, 5, 14, 25, 20, INPUT_LABEL},
+        {inputEdit, 40, 10, 350, 20, nullptr},
+        {inputBrowseButton, 400, 10, 50, 20, BROWSE_LABEL},
+        {outputLabel, 5, 44, 25, 20, OUTPUT_LABEL},
+        {outputEdit, 40, 40, 350, 20, nullptr},
+        {outputBrowseButton, 400, 40, 50, 20, BROWSE_LABEL},
+        {volumeLabel, 5, 74, 55, 20, VOLUME_LABEL},
+        {volumeEdit, 70, 70, 50, 20, DEFAULT_VOLUME},
+        {keepSoundCheck, 150, 70, 210, 20, KEEP_SOUND_LABEL},
+        {progressBar, 5, 100, 384, 30, nullptr},
+        {convertButton, 400, 100, 50, 30, CONVERT_LABEL},
+        {statusLabel, 5, 135, 460, 20, START_STATUS},
+    };
+    for (const auto& item : layout) item.control->move(item.x, item.y, item.width, item.height);
+    for (const auto& item : layout) {
+        if (item.text) item.control->setText(item.text);
+    }
+    for (const auto& item : layout) item.control->show();
+    for (const auto& item : layout) item.control->setFont(font);
+    return true;
+}
+
+LRESULT MainFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DROPFILES) {
+        LRESULT result = onDropFiles(reinterpret_cast<HDROP>(wParam));
+        if (result != NOT_HANDLED) return result;
+    }
+    return LuApp::windowProc(message, wParam, lParam);
+}
+
+LRESULT MainFrame::onCommand(int id, int, HWND) {
+    switch (id) {
+        case ID_BROWSE_INPUT:
+            if (chooseInputFile()) {
+                inputEdit->setText(textBuffer);
+                outputEdit->setText(proposeOutputPath().c_str());
+            }
+            return 0;
+        case ID_BROWSE_OUTPUT:
+            if (chooseOutputFile()) outputEdit->setText(textBuffer);
+            return 0;
+        case ID_CONVERT:
+            runConversion();
+            return 0;
+    }
+    return NOT_HANDLED;
+}
+
+LRESULT MainFrame::onDropFiles(HDROP drop) {
+    // A window dragged onto from another program comes to the front.
+    bringToFront();
+    // Only the first item counts; whatever it names is taken as the chart.
+    DragQueryFileA(drop, 0, textBuffer, MAX_PATH);
+    inputEdit->setText(textBuffer);
+    outputEdit->setText(proposeOutputPath().c_str());
+    DragFinish(drop);
+    return 0;
+}
+
+bool MainFrame::chooseInputFile() {
+    return chooseFile(false);
+}
+
+bool MainFrame::chooseOutputFile() {
+    return chooseFile(true);
+}
+
+bool MainFrame::chooseFile(bool forSaving) {
+    textBuffer[0] = '\0';
+    OPENFILENAMEA dialog = {};
+    // The full structure, with the reserved fields and FlagsEx at its end.
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = handle;
+    dialog.lpstrFilter = forSaving ? OUTPUT_FILTER : INPUT_FILTER;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = textBuffer;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = forSaving ? OUTPUT_DIALOG_TITLE : INPUT_DIALOG_TITLE;
+    dialog.FlagsEx = OFN_EX_NOPLACESBAR;
+    if (forSaving) {
+        dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+        return GetSaveFileNameA(&dialog) != 0;
+    }
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&dialog) != 0;
+}
+
+std::string MainFrame::proposeOutputPath() {
+    makePath(textBuffer, true, true, true, false);
+    return std::string(textBuffer) + ".wav";
+}
+
+std::string MainFrame::readField(LuWindow* field) {
+    // Read in full: a path cut at the buffer's end could name another file.
+    std::vector<char> text(GetWindowTextLengthA(field->getHandle()) + 1);
+    int length = field->getText(text.data(), static_cast<int>(text.size()));
+    return std::string(text.data(), length);
+}
+
+int MainFrame::showMessage(const std::string& text, const char* caption, UINT flags) {
+    return MessageBoxA(handle, text.c_str(), caption, flags);
+}
+
+void MainFrame::runConversion() {
+    auto converter = std::make_unique<BmsConverter>();
+    std::string chartPath = readField(inputEdit);
+    converter->setChartPath(chartPath.c_str());
+    if (!converter->open()) {
+        showMessage(format(PARSE_ERROR_LINE, BmsGetErrorLine(), BmsGetErrorMessage()),
+                    PARSE_FAILED_CAPTION, MB_ICONERROR);
+        return;
+    }
+
+    std::string outputPath = readField(outputEdit);
+    const char* output = outputPath.c_str();
+    bool outputExisted = PathFileExistsA(output) != FALSE;
+    if (outputExisted && showMessage(format(OVERWRITE_QUESTION, output), CONFIRM_CAPTION,
+                                     MB_ICONQUESTION | MB_YESNO) == IDNO)
+        return;
+    // Test that the output can be written before the long work starts. Opened
+    // for appending, so an existing file keeps its content until a complete WAV
+    // replaces it; a file made only by this test goes again when no WAV comes
+    // of the run.
+    std::FILE* probe = std::fopen(output, "ab");
+    if (!probe) {
+        showMessage(CANNOT_WRITE, ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    std::fclose(probe);
+    auto discardOutput = [&] {
+        if (!outputExisted) DeleteFileA(output);
+    };
+
+    int volume = 0;
+    if (!parseVolume(readField(volumeEdit).c_str(), &volume)) {
+        discardOutput();
+        showMessage(BAD_VOLUME, ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    converter->setVolume(volume);
+    // A checked box keeps the previous sound of a retriggered sample playing.
+    converter->setCutOnRetrigger(!keepSoundCheck->isChecked());
+    converter->setProgressCallback(this, &MainFrame::onProgress);
+    converter->setContinueCallback(this, &MainFrame::askContinue);
+    std::unique_ptr<LuWav> wav(converter->convert());
+    if (!wav) {
+        discardOutput();
+        showMessage(format(CONVERT_FAILED, converter->getFailedWavPath()), ERROR_CAPTION,
+                    MB_ICONERROR);
+        return;
+    }
+    converter.reset();
+
+    // The path that was checked above, even if the field has changed since
+    // (it can only through another program): a new path would skip the
+    // overwrite question.
+    if (!wav->write(output)) {
+        discardOutput();
+        showMessage(WRITE_FAILED, ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    statusLabel->setText(FINISHED_STATUS);
+}
+
+void MainFrame::onProgress(int value) {
+    progressBar->setPos(value);
+    if (value == -1) statusLabel->setText(PREPARING_STATUS);
+    if (value == 0) statusLabel->setText(LOADING_STATUS);
+    if (value == 100) statusLabel->setText(MIXING_STATUS);
+}
+
+bool MainFrame::askContinue(const char* path) {
+    if (showMessage(format(CONTINUE_QUESTION, path), CONTINUE_CAPTION,
+                    MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return false;
+    if (showMessage(CONTINUE_INSIST, CONTINUE_CAPTION, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return false;
+    showMessage(CONTINUE_GRANTED, CONTINUE_GRANTED_CAPTION, MB_ICONINFORMATION);
+    return true;
+}

@@ -1,0 +1,79 @@
+// The main window of keymixw: input and output paths, volume, one option, a
+// progress bar and the Convert button.
+#ifndef GUI_APP_MAIN_FRAME_H_
+#define GUI_APP_MAIN_FRAME_H_
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "gui/framework/app.h"
+
+class FileEdit;
+class LuButton;
+class LuCheckBox;
+class LuEdit;
+class LuProgress;
+class LuStatic;
+
+constexpr int ID_BROWSE_INPUT = 1001;
+constexpr int ID_BROWSE_OUTPUT = 1002;
+constexpr int ID_CONVERT = 1003;
+
+// The fixed-size top-level window of class "KEYMIX". It accepts dropped files and
+// runs each conversion synchronously inside the Convert button's handler.
+class MainFrame : public LuApp {
+public:
+    MainFrame();
+
+    DWORD exStyle() override { return WS_EX_STATICEDGE | WS_EX_ACCEPTFILES; }
+    DWORD style() override { return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; }
+    const char* className() override { return "KEYMIX"; }
+    // Builds the twelve controls; always true.
+    bool onCreate() override;
+    // Takes WM_DROPFILES; everything else goes to LuApp's dispatcher.
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT onCommand(int id, int code, HWND control) override;
+
+    // Progress of the converter: bar position and status line.
+    void onProgress(int value);
+    // Asks the user whether to go on without the unreadable, unused sample at
+    // `path`; true only after two Yes answers.
+    bool askContinue(const char* path);
+
+private:
+    LRESULT onDropFiles(HDROP drop);
+    // Open and save dialogs; false when the user cancels. The chosen path is
+    // left in `textBuffer`.
+    bool chooseInputFile();
+    bool chooseOutputFile();
+    bool chooseFile(bool forSaving);
+    // The chart path in `textBuffer` without its extension, with ".wav".
+    std::string proposeOutputPath();
+    void runConversion();
+    // The whole text of a field.
+    std::string readField(LuWindow* field);
+    int showMessage(const std::string& text, const char* caption, UINT flags);
+
+    // The controls, in their order on the window. Never deleted: they live as
+    // long as the window, which lives until the process ends.
+    LuStatic* inputLabel;
+    FileEdit* inputEdit;
+    LuButton* inputBrowseButton;
+    LuStatic* outputLabel;
+    FileEdit* outputEdit;
+    LuButton* outputBrowseButton;
+    LuStatic* volumeLabel;
+    LuEdit* volumeEdit;
+    LuCheckBox* keepSoundCheck;
+    LuProgress* progressBar;
+    LuButton* convertButton;
+    LuStatic* statusLabel;
+
+    // Receives dialog results and dropped file names (at most MAX_PATH - 1
+    // characters each).
+    char textBuffer[MAX_PATH];
+};
+
+#endif  // GUI_APP_MAIN_FRAME_H_

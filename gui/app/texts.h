@@ -1,0 +1,48 @@
+// Every text that keymixw shows: title, control labels, dialog strings, status
+// lines and message boxes. Formats are for the standard printing.
+#ifndef GUI_APP_TEXTS_H_
+#define GUI_APP_TEXTS_H_
+
+constexpr char TITLE[] = "KEYMIX GUI BETA 13";
+
+constexpr char INPUT_LABEL[] = "入力";
+constexpr char OUTPUT_LABEL[] = "出力";
+constexpr char BROWSE_LABEL[] = "参照";
+constexpr char VOLUME_LABEL[] = "音量( % )";
+constexpr char DEFAULT_VOLUME[] = "50";
+constexpr char KEEP_SOUND_LABEL[] = "同じWAVが鳴っても前のを消さない";
+constexpr char CONVERT_LABEL[] = "変換";
+constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
+
+// File dialog filters: label, pattern, and the closing empty entry.
+constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme)\0*.*\0";
+constexpr char OUTPUT_FILTER[] = "WAVファイル(*.wav)\0*.*\0";
+constexpr char INPUT_DIALOG_TITLE[] = "BMSファイルを開く";
+constexpr char OUTPUT_DIALOG_TITLE[] = "WAVファイルを保存する";
+
+constexpr char PREPARING_STATUS[] = "WAV変換準備中 ......";
+constexpr char LOADING_STATUS[] = "WAV読み込み中";
+constexpr char MIXING_STATUS[] = "WAV合成開始";
+constexpr char FINISHED_STATUS[] = "終了 WAVファイルへ書き込みました";
+
+constexpr char ERROR_CAPTION[] = "ERROR";
+constexpr char CLASS_FAILED[] = "ウィンドウクラスの登録に失敗しました。";
+constexpr char WINDOW_FAILED[] = "ウィンドウの作成に失敗しました。";
+constexpr char PARSE_FAILED_CAPTION[] = "BMSファイル解析失敗";
+constexpr char PARSE_ERROR_LINE[] = "line %d : %s";
+constexpr char CONFIRM_CAPTION[] = "確認";
+constexpr char OVERWRITE_QUESTION[] = "%s\nファイルを上書きしますか？";
+constexpr char CANNOT_WRITE[] = "出力ファイルに書き込めません";
+constexpr char BAD_VOLUME[] = "音量を正しく指定して";
+constexpr char CONVERT_FAILED[] = "WAVへの変換失敗 FILE : %s";
+constexpr char WRITE_FAILED[] = "WAVファイルへの書き込みが失敗";
+
+constexpr char CONTINUE_CAPTION[] = "変換続行しますか？";
+constexpr char CONTINUE_QUESTION[] =
+    "%s\nこのファイルが存在しませんでしたがBMS内で使っていないので正常に変換できます。\n"
+    "変換しますか？";
+constexpr char CONTINUE_INSIST[] = "BMS的に正しくないんだよ？ 本当に変換するのぉ？";
+constexpr char CONTINUE_GRANTED_CAPTION[] = "変換します";
+constexpr char CONTINUE_GRANTED[] = "仕方ない、変換してさしあげますよ";
+
+#endif  // GUI_APP_TEXTS_H_
