@@ -1,0 +1,142 @@
+#include "console/keymix.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+#ifdef _WIN32
+#define chdir _chdir
+#define getcwd _getcwd
+#endif
+
+namespace {
+
+constexpr char USAGE[] = "Usage: keymix [-v volume(%)] [-o output] [-d] [-i] [-r] <input>\n";
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program in this process on `args` (the program name is added).
+Result runInProcess(const std::vector<std::string>& args) {
+    std::vector<std::string> words{"keymix"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = runKeymix(static_cast<int>(words.size()), argv.data());
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    return {status, out, err};
+}
+
+// Makes `path` the current folder until the object goes away.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& path) {
+        char buffer[4096];
+        if (getcwd(buffer, sizeof buffer)) previous = buffer;
+        EXPECT_EQ(0, chdir(path.c_str()));
+    }
+    ~CurrentDirectory() {
+        if (!previous.empty() && chdir(previous.c_str()) != 0) ADD_FAILURE() << previous;
+    }
+
+private:
+    std::string previous;
+};
+
+std::string join(const std::vector<std::string>& args) {
+    std::string text;
+    for (const std::string& arg : args) text += "[" + arg + "]";
+    return text;
+}
+
+TEST(KeymixTest, PrintsUsageForBadCommandLines) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"-v"},
+        {"song.bms", "-v"},
+        {"-o"},
+        {"song.bms", "-o"},
+        {"-v", "abc", "song.bms"},
+        {"-v", "", "song.bms"},
+        {"-v", "-", "song.bms"},
+        {"-v", " +", "song.bms"},
+        {"-v", "-o", "song.bms"},
+        {"-x", "song.bms"},
+        {"-D", "song.bms"},
+        {"-", "song.bms"},
+        {"a.bms", "b.bms"},
+        {"a.bms", "-d", "b.bms"},
+        {"-o", "out.wav"},
+        {"-d", "-i", "-r"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(join(args));
+        Result result = runInProcess(args);
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ("", result.out);
+        EXPECT_EQ(USAGE, result.err);
+    }
+}
+
+// Each accepted command line prints its three settings lines; the chart named
+// here does not exist, so the run then stops at the parse failure.
+TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
+    const struct {
+        std::vector<std::string> args;
+        const char* input;
+        const char* output;
+        const char* volume;
+    } cases[] = {
+        {{"song.bms"}, "song.bms", "song.wav", "50"},
+        {{"song.bme"}, "song.bme", "song.wav", "50"},
+        {{"song"}, "song", "song.wav", "50"},
+        {{"a.b.bms"}, "a.b.bms", "a.b.wav", "50"},
+        {{"set.2/song"}, "set.2/song", "set.2/song.wav", "50"},
+        {{"D:\\charts\\song.bme"}, "D:\\charts\\song.bme", "D:\\charts\\song.wav", "50"},
+        {{"-o", "out.wav", "song.bms"}, "song.bms", "out.wav", "50"},
+        {{"song.bms", "-o", "out.wav"}, "song.bms", "out.wav", "50"},
+        {{"-o", "out.bms", "song.bms"}, "song.bms", "out.bms", "50"},
+        {{"-o", "a.wav", "-o", "b.wav", "song.bms"}, "song.bms", "b.wav", "50"},
+        {{"-o", "-v", "song.bms"}, "song.bms", "-v", "50"},
+        {{"-v", "80x", "song.bms"}, "song.bms", "song.wav", "80"},
+        {{"-v", "-20", "song.bms"}, "song.bms", "song.wav", "-20"},
+        {{"-v", " \t+7", "song.bms"}, "song.bms", "song.wav", "7"},
+        {{"-v", "0", "song.bms"}, "song.bms", "song.wav", "0"},
+        {{"-v", "007", "song.bms"}, "song.bms", "song.wav", "7"},
+        {{"-v", "250", "song.bms"}, "song.bms", "song.wav", "250"},
+        {{"-v", "1", "-v", "2", "song.bms"}, "song.bms", "song.wav", "2"},
+        {{"-v", "2147483647", "song.bms"}, "song.bms", "song.wav", "2147483647"},
+        {{"-v", "99999999999", "song.bms"}, "song.bms", "song.wav", "2147483647"},
+        {{"-v", "-2147483648", "song.bms"}, "song.bms", "song.wav", "-2147483648"},
+        {{"-v", "-99999999999999999999999", "song.bms"}, "song.bms", "song.wav", "-2147483648"},
+        {{"-debug", "-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-d", "-d", "-i", "-r", "-r", "song.bms"}, "song.bms", "song.wav", "50"},
+    };
+    // Run in an empty folder, so that none of the charts named here exists.
+    test_util::TempDir dir;
+    CurrentDirectory inside(dir.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(join(c.args));
+        Result result = runInProcess(c.args);
+        EXPECT_EQ(-1, result.status);
+        EXPECT_EQ(std::string("INPUT BMS FILE  : ") + c.input + "\nOUTPUT WAV FILE : " + c.output +
+                      "\nVOLUME          : " + c.volume + "%\n",
+                  result.out);
+        // The line number belongs to whatever this process loaded before.
+        std::string failed = std::string("\nBMSファイルの解析失敗 ") + c.input + "\nline ";
+        EXPECT_EQ(0u, result.err.find(failed)) << result.err;
+        EXPECT_NE(std::string::npos, result.err.find(" : ファイルが開けませんでした。\n"));
+        EXPECT_FALSE(test_util::fileExists(c.output));
+    }
+}
+
+}  // namespace
