@@ -1,0 +1,424 @@
+#include "convert/converter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "bms/bms.h"
+#include "bms/parser.h"
+#include "console/make_path.h"
+#include "wav/wav.h"
+
+namespace {
+
+constexpr int SAMPLE_COUNT = 1296;
+// Far before any real frame, so a first trigger has nothing left to cut.
+constexpr int NEVER_STARTED = -536870912;
+constexpr double DEFAULT_TEMPO = 120.0;
+// 44100 frames per second times 60 seconds per minute.
+constexpr long double FRAMES_PER_MINUTE = 2646000.0L;
+constexpr int TICS_PER_BEAT = 96;
+// One second of 16-bit stereo sound at 44100 Hz.
+constexpr int64_t SPARE_BYTES = 176400;
+constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Reads a decimal floating-point number at the start of the text: blanks, an
+// optional sign, digits with an optional fraction and an optional exponent; the
+// rest is ignored. Hexadecimal, "inf" and "nan" forms are no numbers here, and
+// neither is a value beyond the range of a double. False when nothing is read.
+bool readDecimal(const char* text, double* value) {
+    const char* p = text;
+    while (isSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const char* start = p;
+    int digits = 0;
+    for (; isDigit(*p); ++p) ++digits;
+    if (*p == '.') {
+        for (++p; isDigit(*p); ++p) ++digits;
+    }
+    if (digits == 0) return false;
+    if (*p == 'e' || *p == 'E') {
+        const char* exponent = p + 1;
+        if (*exponent == '+' || *exponent == '-') ++exponent;
+        if (isDigit(*exponent)) {
+            while (isDigit(*exponent)) ++exponent;
+            p = exponent;
+        }
+    }
+    // The text is checked above, so the conversion sees plain decimal digits
+    // only; it is also independent of the locale's decimal point.
+    double result = 0.0;
+    const std::from_chars_result read = std::from_chars(start, p, result);
+    if (read.ec != std::errc() || read.ptr != p) return false;
+    *value = negative ? -result : result;
+    return true;
+}
+
+// Reads a signed decimal integer at the start of the text as strtol does in base
+// 10, saturating at the int range. False when no digit is read.
+bool readInteger(const char* text, int* value) {
+    const char* p = text;
+    while (isSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!isDigit(*p)) return false;
+    int64_t magnitude = 0;
+    for (; isDigit(*p); ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > INT_LIMIT + 1) magnitude = INT_LIMIT + 1;
+    }
+    if (negative)
+        *value = static_cast<int>(-magnitude);
+    else
+        *value = static_cast<int>(magnitude > INT_LIMIT ? INT_LIMIT : magnitude);
+    return true;
+}
+
+// Frames of output per tic, stored as a double.
+double framesPerTicAt(double tempo) {
+    return static_cast<double>(FRAMES_PER_MINUTE /
+                               (TICS_PER_BEAT * static_cast<long double>(tempo)));
+}
+
+// A tempo must be a finite number above 0 whose tic has a finite length.
+bool isUsableTempo(double tempo) {
+    return std::isfinite(tempo) && tempo > 0.0 && std::isfinite(framesPerTicAt(tempo));
+}
+
+// Truncates toward zero into the int range, for trace lines.
+int toTraceInt(long double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<long double>(INT_LIMIT)) return static_cast<int>(INT_LIMIT);
+    if (value <= -static_cast<long double>(INT_LIMIT) - 1) return -static_cast<int>(INT_LIMIT) - 1;
+    return static_cast<int>(value);
+}
+
+bool isLongNoteChannel(int id) {
+    return (id >= 181 && id <= 215) || (id >= 217 && id <= 251);
+}
+bool isInvisibleChannel(int id) {
+    return (id >= 109 && id <= 143) || (id >= 145 && id <= 179);
+}
+
+// A sound lane of the walk and the next tic at which it holds an object.
+struct SoundLane {
+    const BmsChannel* lane;
+    int next;
+};
+
+// The first tic from `from` to `last` at which the lane holds an object, or
+// `last` + 1 when there is none.
+int nextObject(const BmsChannel* lane, int from, int last) {
+    const int end = std::min(lane->getUsedSize() - 1, last);
+    for (int tic = from; tic <= end; ++tic) {
+        if (lane->get(tic).toInt() != 0) return tic;
+    }
+    return last + 1;
+}
+
+}  // namespace
+
+// The working data of one convert call.
+struct BmsConverter::Job {
+    std::vector<std::unique_ptr<LuWav>> samples = std::vector<std::unique_ptr<LuWav>>(SAMPLE_COUNT);
+    std::vector<int> lastStart = std::vector<int>(SAMPLE_COUNT, NEVER_STARTED);
+    std::string baseDirectory;
+    int largestSize = 0;
+    int lastProgress = -1;
+    std::unique_ptr<LuWav> mix;
+};
+
+BmsConverter::BmsConverter() = default;
+BmsConverter::~BmsConverter() = default;
+
+void BmsConverter::report(int value) {
+    if (progressFunction) progressFunction(value);
+    if (progressTarget) progressTarget(value);
+}
+
+bool BmsConverter::askContinue(const char* path) {
+    if (continueFunction) return continueFunction(path);
+    if (continueTarget) return continueTarget(path);
+    return false;
+}
+
+BmsBms* BmsConverter::open() {
+    if (opened) return nullptr;
+    opened = true;
+    if (debug) std::printf("file open %s\n", chartPath.c_str());
+    BmsBms* loaded = nullptr;
+    if (!BmsLoad(chartPath.c_str(), &loaded)) loaded = nullptr;
+    chart.reset(loaded);
+    return chart.get();
+}
+
+LuWav* BmsConverter::convert() {
+    if (!chart || converted) return nullptr;
+    converted = true;
+    report(-1);
+
+    Job job;
+    std::string directory = chartPath;
+    makePath(&directory[0], true, true, false, false);
+    job.baseDirectory = directory.c_str();
+    if (debug) std::printf("%s\n", job.baseDirectory.c_str());
+
+    if (!loadSamples(job)) return nullptr;
+    if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
+
+    job.mix.reset(new LuWav);
+    job.mix->setDebug(debug);
+    if (!job.mix->reset()) return nullptr;
+
+    double tempo = DEFAULT_TEMPO;
+    const char* tempoText = chart->getHeaders()->get("BPM");
+    if (*tempoText != '\0') {
+        if (!readDecimal(tempoText, &tempo) || !isUsableTempo(tempo)) {
+            if (debug) std::printf("BPM error => %s\n", tempoText);
+            return nullptr;
+        }
+    }
+
+    // The last tic is taken before the special lanes are prepared; the walk
+    // and its progress use this one.
+    const int lastTic = chart->getLastPosition();
+    const long double estimate = lastTic * static_cast<long double>(framesPerTicAt(tempo));
+    const int64_t estimateFrames = estimate < static_cast<long double>(INT64_C(1) << 40)
+                                       ? static_cast<int64_t>(estimate)
+                                       : INT64_C(1) << 40;
+    if (debug) std::printf("max position is %d tic\n", toTraceInt(estimateFrames));
+    // Only a hint for the block's size: skipped when it leaves the int range.
+    const int64_t room = estimateFrames * 4 + job.largestSize + SPARE_BYTES;
+    if (room <= INT_LIMIT) job.mix->extend(room);
+    if (debug)
+        std::printf("max position's data is %d\n",
+                    toTraceInt(estimateFrames * 4 + job.largestSize));
+
+    if (!prepareLanes()) return nullptr;
+    if (!walk(job, tempo, lastTic)) return nullptr;
+    return job.mix.release();
+}
+
+bool BmsConverter::usesSample(int id) const {
+    // Every empty position holds "00", so id 00 is no use by itself.
+    if (id == 0) return false;
+    const BmsWord word(id);
+    for (const BmsChannel* channel = chart->getFirstChannel(); channel;
+         channel = channel->getNext()) {
+        for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
+            if (BmsIsSoundChannel(lane->getId()) && lane->contains(word)) return true;
+        }
+    }
+    return false;
+}
+
+bool BmsConverter::loadSamples(Job& job) {
+    const BmsRegistArray* wavs = chart->getWavs();
+    const int declared = wavs->count();
+    int loaded = 0;
+    for (int id = 0; id < SAMPLE_COUNT; ++id) {
+        const char* name = wavs->get(BmsWord(id));
+        if (*name != '\0') {
+            LuWav* sample = new LuWav;
+            job.samples[id].reset(sample);
+            sample->setDebug(debug);
+            const std::string path = job.baseDirectory + name;
+            if (debug) std::printf("----wav open %s-------------------------\n", path.c_str());
+            if (!sample->read(path.c_str())) {
+                failedWavPath = path;
+                if (debug) std::printf("WAV READ error => %s \n", path.c_str());
+                if (usesSample(id) || !askContinue(path.c_str())) return false;
+            }
+            // A failed read may leave a size without the block behind it; such a
+            // buffer is never mixed and must not be scaled either.
+            const bool whole = sample->data_size <= sample->memory_size &&
+                               (sample->data || sample->data_size == 0);
+            if (whole) sample->changeVolume(volume);
+            if (sample->getDataSize() > job.largestSize) job.largestSize = sample->getDataSize();
+            ++loaded;
+        }
+        if (hasProgress()) {
+            // With no sample declared, loading is complete at once.
+            const int share = declared > 0 ? loaded * 100 / declared : 100;
+            for (int value = job.lastProgress + 1; value <= share; ++value) report(value);
+            if (share > job.lastProgress) job.lastProgress = share;
+        }
+    }
+    return true;
+}
+
+bool BmsConverter::prepareLanes() {
+    for (BmsChannel* lane = chart->getFirstChannel(); lane; lane = lane->getNext()) {
+        const int id = lane->getId().toInt();
+        if (isInvisibleChannel(id)) {
+            lane->clear();
+        } else if (isLongNoteChannel(id)) {
+            // Objects pair up as start and end; the end is cleared so that only
+            // the start sounds.
+            bool inside = false;
+            bool malformed = false;
+            BmsWord start;
+            const int size = lane->getUsedSize();
+            for (int tic = 0; tic < size && !malformed; ++tic) {
+                const BmsWord word = lane->get(tic);
+                if (word.toInt() == 0) continue;
+                if (!inside) {
+                    start = word;
+                    inside = true;
+                } else if (word.equals(start)) {
+                    lane->put(tic, BmsWord());
+                    inside = false;
+                } else {
+                    malformed = true;
+                }
+            }
+            if (inside || malformed) {
+                if (debug) std::printf("LONG NOTE OBJECT FORMAT error \n");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
+    // The sound lanes in the chart's lane order; the order in which they are
+    // mixed at one tic matters because of saturation and the retrigger cut.
+    std::vector<SoundLane> lanes;
+    for (const BmsChannel* channel = chart->getFirstChannel(); channel;
+         channel = channel->getNext()) {
+        if (!BmsIsSoundChannel(channel->getId())) continue;
+        for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
+            const int next = nextObject(lane, 0, lastTic);
+            if (next <= lastTic) lanes.push_back({lane, next});
+        }
+    }
+    int nextSound = lastTic + 1;
+    for (const SoundLane& lane : lanes) nextSound = std::min(nextSound, lane.next);
+
+    const BmsChannel* tempoLane = chart->findChannel(BmsWord("03"));
+    const BmsChannel* headerTempoLane = chart->findChannel(BmsWord("08"));
+    const BmsChannel* stopLane = chart->findChannel(BmsWord("09"));
+    const BmsHeaderHash* headers = chart->getHeaders();
+    LuWav& mix = *job.mix;
+
+    double framesPerTic = framesPerTicAt(tempo);
+    double position = 0.0;
+    for (int tic = 0;; ++tic) {
+        if (tic == nextSound) {
+            nextSound = lastTic + 1;
+            for (SoundLane& lane : lanes) {
+                if (lane.next == tic) {
+                    const int id = lane.lane->get(tic).toInt();
+                    const LuWav* sample = job.samples[id].get();
+                    if (sample) {
+                        // A trigger must start and end within the int range of
+                        // frames and bytes.
+                        if (!(position < 2147483648.0)) return false;
+                        const int frame = static_cast<int>(position);
+                        if (INT64_C(4) * frame + sample->getDataSize() > INT_LIMIT) return false;
+                        if (cutOnRetrigger) {
+                            const int64_t skip = static_cast<int64_t>(frame) - job.lastStart[id];
+                            if (!mix.deduct(frame, *sample,
+                                            static_cast<int>(std::min(skip, INT_LIMIT))))
+                                return false;
+                        }
+                        if (!mix.mixin(frame, *sample)) return false;
+                        job.lastStart[id] = frame;
+                    }
+                    lane.next = nextObject(lane.lane, tic + 1, lastTic);
+                }
+                nextSound = std::min(nextSound, lane.next);
+            }
+        }
+
+        if (tempoLane) {
+            const BmsWord word = tempoLane->get(tic);
+            if (word.toInt() != 0) {
+                if (debug) std::printf("bpm changed %lf =>", tempo);
+                const int high = hexValue(word.getFirst());
+                const int low = hexValue(word.getSecond());
+                const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
+                if (value == 0) {
+                    char text[3];
+                    word.toText(text);
+                    if (debug) std::printf("BPM error => %s\n", text);
+                    return false;
+                }
+                tempo = value;
+                framesPerTic = framesPerTicAt(tempo);
+                if (debug) std::printf(" %lf\n", tempo);
+            }
+        }
+
+        if (headerTempoLane) {
+            const BmsWord word = headerTempoLane->get(tic);
+            if (word.toInt() != 0) {
+                if (debug) std::printf("exbpm changed %lf =>", tempo);
+                char key[8];
+                std::snprintf(key, sizeof key, "BPM%c%c", word.getFirst(), word.getSecond());
+                const char* text = headers->get(key);
+                double value = 0.0;
+                if (!readDecimal(text, &value) || !isUsableTempo(value)) {
+                    if (debug) std::printf("ex BPM error => %s %s\n", key, text);
+                    return false;
+                }
+                tempo = value;
+                framesPerTic = framesPerTicAt(tempo);
+                if (debug) std::printf(" %lf\n", tempo);
+            }
+        }
+
+        if (stopLane) {
+            const BmsWord word = stopLane->get(tic);
+            if (word.toInt() != 0) {
+                char key[8];
+                std::snprintf(key, sizeof key, "STOP%c%c", word.getFirst(), word.getSecond());
+                const char* text = headers->get(key);
+                int stop = 0;
+                if (!readInteger(text, &stop) || stop < 0) {
+                    if (debug) std::printf("ex STOP error => %s %s\n", key, text);
+                    return false;
+                }
+                const long double length = 2.0L * stop * framesPerTic;
+                position = static_cast<double>(position + length);
+                if (debug) std::printf("STOP %d\n", toTraceInt(length));
+            }
+        }
+
+        position = static_cast<double>(position + static_cast<long double>(framesPerTic));
+
+        if (hasProgress()) {
+            if (tic == lastTic) {
+                report(200);
+            } else {
+                const int64_t done = static_cast<int64_t>(tic) * 100;
+                const int value = 100 + static_cast<int>(done / static_cast<long double>(lastTic));
+                if (value != job.lastProgress) {
+                    report(value);
+                    job.lastProgress = value;
+                }
+            }
+        }
+        if (tic == lastTic) return true;
+    }
+}

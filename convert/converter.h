@@ -1,0 +1,88 @@
+// The conversion engine: opens a chart and renders it into one mixed sound.
+#ifndef CONVERT_CONVERTER_H_
+#define CONVERT_CONVERTER_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class BmsBms;
+class LuWav;
+
+// Turns one chart file into one 16-bit stereo 44100 Hz LuWav. Use it once:
+// setChartPath, open, then the options and callbacks, then convert.
+class BmsConverter {
+public:
+    // Progress: -1 at the start, 0 to 100 while samples load, 101 to 200 while mixing.
+    using ProgressFunction = void (*)(int value);
+    // Asked with the full path of a sample that failed to load and that no sound
+    // channel uses; true goes on without it.
+    using ContinueFunction = bool (*)(const char* path);
+
+    BmsConverter();
+    ~BmsConverter();
+    BmsConverter(const BmsConverter&) = delete;
+    BmsConverter& operator=(const BmsConverter&) = delete;
+
+    void setChartPath(const char* path) { chartPath = path ? path : ""; }
+    // When set, a retriggered sample first loses the rest of its previous play.
+    void setCutOnRetrigger(bool flag) { cutOnRetrigger = flag; }
+    // Trace lines on standard output, from the converter and every buffer it makes.
+    void setDebug(bool flag) { debug = flag; }
+    // Loudness in percent applied to every sample before mixing; 100 keeps them.
+    void setVolume(int percent) { volume = percent; }
+
+    // The plain form is called first, then the bound one; either may be empty.
+    void setProgressCallback(ProgressFunction function) { progressFunction = function; }
+    template <class T, class R>
+    void setProgressCallback(T* object, R (T::*method)(int)) {
+        progressTarget = nullptr;
+        if (object && method)
+            progressTarget = [object, method](int value) { (object->*method)(value); };
+    }
+    // The plain form is asked when installed, else the bound one, else the answer is no.
+    void setContinueCallback(ContinueFunction function) { continueFunction = function; }
+    template <class T>
+    void setContinueCallback(T* object, bool (T::*method)(const char*)) {
+        continueTarget = nullptr;
+        if (object && method)
+            continueTarget = [object, method](const char* path) { return (object->*method)(path); };
+    }
+
+    // Parses the chart file. Returns the chart, which the converter keeps, or
+    // null when the file does not parse (the chart library tells why) or when
+    // called a second time.
+    BmsBms* open();
+    // Renders the opened chart. Returns a new buffer that the caller owns, or
+    // null on failure, before a successful open, or when called a second time.
+    // Changes the chart: long-note ends and invisible notes are cleared.
+    LuWav* convert();
+    // Full path of the last sample file that could not be read; empty if none.
+    const char* getFailedWavPath() const { return failedWavPath.c_str(); }
+
+private:
+    struct Job;
+
+    void report(int value);
+    bool hasProgress() const { return progressFunction || progressTarget; }
+    bool askContinue(const char* path);
+    bool usesSample(int id) const;
+    bool loadSamples(Job& job);
+    bool prepareLanes();
+    bool walk(Job& job, double tempo, int lastTic);
+
+    std::unique_ptr<BmsBms> chart;
+    std::string chartPath;
+    int volume = 100;
+    bool cutOnRetrigger = true;
+    ProgressFunction progressFunction = nullptr;
+    ContinueFunction continueFunction = nullptr;
+    std::function<void(int)> progressTarget;
+    std::function<bool(const char*)> continueTarget;
+    bool debug = false;
+    std::string failedWavPath;
+    bool opened = false;
+    bool converted = false;
+};
+
+#endif  // CONVERT_CONVERTER_H_
