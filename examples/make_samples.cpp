@@ -110,7 +110,7 @@ Sound kick() {
         double t = static_cast<double>(i) / s.rate;
         double frequency = 45.0 + 75.0 * std::exp(-t * 30.0);
         phase += 2.0 * PI * frequency / s.rate;
-        s.samples.push_back(0.95 * std::sin(phase) * std::exp(-t * 9.0));
+        s.samples.push_back(0.7 * std::sin(phase) * std::exp(-t * 9.0));
     }
     return s;
 }
@@ -121,8 +121,8 @@ Sound snare() {
     Noise noise;
     for (int i = 0, n = frameCount(s.rate, 0.20); i < n; ++i) {
         double t = static_cast<double>(i) / s.rate;
-        double body = 0.5 * std::sin(2.0 * PI * 190.0 * t) * std::exp(-t * 30.0);
-        s.samples.push_back(0.55 * noise.next() * std::exp(-t * 18.0) + body);
+        double body = 0.35 * std::sin(2.0 * PI * 190.0 * t) * std::exp(-t * 30.0);
+        s.samples.push_back(0.4 * noise.next() * std::exp(-t * 18.0) + body);
     }
     return s;
 }
@@ -135,7 +135,7 @@ Sound hihat() {
     for (int i = 0, n = frameCount(s.rate, 0.06); i < n; ++i) {
         double t = static_cast<double>(i) / s.rate;
         double current = noise.next();
-        s.samples.push_back(0.45 * (current - previous) * std::exp(-t * 70.0));
+        s.samples.push_back(0.3 * (current - previous) * std::exp(-t * 70.0));
         previous = current;
     }
     return s;
@@ -152,7 +152,7 @@ Sound bass() {
         for (int h = 1; h <= 7; h += 2) tone += std::sin(2.0 * PI * 55.0 * h * t) / h;
         double attack = std::fmin(1.0, t / 0.01);
         double release = std::fmin(1.0, (n - 1 - i) / (0.05 * s.rate));
-        s.samples.push_back(0.6 * tone * attack * release);
+        s.samples.push_back(0.4 * tone * attack * release);
     }
     return s;
 }
@@ -163,7 +163,7 @@ Sound pluck(const char* name, double frequency) {
     for (int i = 0, n = frameCount(s.rate, 0.25); i < n; ++i) {
         double t = static_cast<double>(i) / s.rate;
         double tone = std::sin(2.0 * PI * frequency * t) + 0.3 * std::sin(4.0 * PI * frequency * t);
-        s.samples.push_back(0.55 * tone * std::exp(-t * 8.0));
+        s.samples.push_back(0.35 * tone * std::exp(-t * 8.0));
     }
     return s;
 }
