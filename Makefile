@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build demo test test-native test-sanitize test-windows bench fuzz clean
+.PHONY: all build demo example-sounds test test-native test-sanitize test-windows bench fuzz clean
 
 all: build
 
@@ -13,13 +13,20 @@ build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
-	@if [ -x $(BUILD)/console/keymix ]; then \
-	    $(BUILD)/console/keymix -o $(BUILD)/demo.wav examples/demo.bms && \
-	    echo "The rendered song is $(BUILD)/demo.wav"; \
-	else \
-	    echo "Built the libraries; the console program keymix is not part of this build yet."; \
-	fi
+# Renders examples/demo.bms with the console program; the song lands in the
+# build folder.
+demo:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target keymix
+	$(BUILD)/console/keymix -o $(BUILD)/demo.wav examples/demo.bms
+	@echo "The rendered song is $(abspath $(BUILD))/demo.wav"
+
+# Rewrites the example's key sounds with their generator (the committed WAV
+# files are its output).
+example-sounds:
+	@mkdir -p $(BUILD)
+	$(CXX) -std=c++17 -O2 -o $(BUILD)/make_samples examples/make_samples.cpp
+	$(BUILD)/make_samples examples
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
