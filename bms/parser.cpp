@@ -1,34 +1,402 @@
 #include "bms/parser.h"
 
+#include <cstdio>
+#include <memory>
+#include <string>
+
 #include "bms/bms.h"
 
 namespace {
 
-int resultCode = 0;
-int lineCounter = 0;
+// Messages by result code; code 1 and every unknown code share the text at 1.
+const char* const MESSAGES[] = {
+    "正常に終了しました。",
+    "なんかよくわかんないけどエラーが発生しました。",
+    "小節長変更が2回指定されました。",
+    "ヘッダの値の途中にEOFが検出されました。",
+    "ファイルが開けませんでした。",
+    "ヘッダのキーや小節番号の指定に英数字以外が指定されました。",
+    "ヘッダのキー指定に不正な文字が使われました。",
+    "オブジェ配列に不正な文字が使われました。",
+    "オブジェ配列が正しく終了していません。",
+    "小節長変更の小節番号指定が不正です。",
+    "小節長変更の値指定が不正です。",
+    "チャンネル番号指定に英数字以外が使われました。",
+    "小節とチャンネルと値の間のコロンにコロンが使われていません。",
+    "小節番号に数字が使われていません。",
+    "予期せぬEOFを検出しました。",
+};
+constexpr int MESSAGE_COUNT = sizeof MESSAGES / sizeof MESSAGES[0];
+
+// No character held back (end of file is EOF, -1).
+constexpr int NONE = -2;
+
+// States of the line machine; PASS_END and FAILED stop a pass.
+enum State {
+    PASS_END,
+    FAILED,
+    LINE_START,
+    AFTER_SHARP,
+    KEY,
+    BLANKS,
+    VALUE,
+    BAR,
+    CHANNEL,
+    COLON,
+    DATA
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Everything a load works with. It lives once per process: the result code and
+// line counter outlast the load for the front ends to report.
+struct Parser {
+    int resultCode = 0;
+    int line = 0;
+
+    std::FILE* file = nullptr;
+    BmsBms* chart = nullptr;
+    int pass = 1;
+    int pushed = NONE;     // a character a state gave back
+    int lookahead = NONE;  // the byte read after a CR that turned out not to be LF
+
+    std::string key;
+    std::string value;
+    std::string objects;
+    std::string barText;
+    int bar = 0;
+    BmsWord channel;
+    // Channel 01 lines met so far per bar: the lane the next one goes to.
+    int layers[BmsBms::BAR_COUNT] = {};
+    // Sum of all bar lengths, kept below 2^31 so no tic position can overflow.
+    long long totalTics = 0;
+
+    State fail(int code) {
+        resultCode = code;
+        return FAILED;
+    }
+
+    int readByte() {
+        if (lookahead != NONE) {
+            int c = lookahead;
+            lookahead = NONE;
+            return c;
+        }
+        return std::getc(file);
+    }
+
+    // The next character, a CR LF pair read as one '\n'.
+    int next() {
+        if (pushed != NONE) {
+            int c = pushed;
+            pushed = NONE;
+            return c;
+        }
+        int c = readByte();
+        if (c == '\r') {
+            int following = readByte();
+            if (following == '\n') return '\n';
+            lookahead = following;
+        }
+        return c;
+    }
+
+    void giveBack(int c) { pushed = c; }
+
+    // Reads up to and including the newline; false when the file ends first.
+    bool skipLine() {
+        for (;;) {
+            int c = next();
+            if (c == EOF) return false;
+            if (c == '\n') {
+                ++line;
+                return true;
+            }
+        }
+    }
+
+    void rewindFile() {
+        std::rewind(file);
+        pushed = NONE;
+        lookahead = NONE;
+        // A UTF-8 byte-order mark is not part of the first line.
+        if (std::getc(file) == 0xEF && std::getc(file) == 0xBB && std::getc(file) == 0xBF) return;
+        std::rewind(file);
+    }
+
+    bool runPass(int number) {
+        pass = number;
+        rewindFile();
+        line = 1;
+        State state = LINE_START;
+        while (state != PASS_END) {
+            switch (state) {
+                case LINE_START:
+                    state = lineStart();
+                    break;
+                case AFTER_SHARP:
+                    state = afterSharp();
+                    break;
+                case KEY:
+                    state = headerKey();
+                    break;
+                case BLANKS:
+                    state = blanks();
+                    break;
+                case VALUE:
+                    state = headerValue();
+                    break;
+                case BAR:
+                    state = barNumber();
+                    break;
+                case CHANNEL:
+                    state = channelNumber();
+                    break;
+                case COLON:
+                    state = colon();
+                    break;
+                case DATA:
+                    state = pass == 1 ? barLength() : objectArray();
+                    break;
+                case FAILED:
+                    return false;
+                case PASS_END:
+                    break;
+            }
+        }
+        return true;
+    }
+
+    State lineStart() {
+        int c = next();
+        if (c == '#') return AFTER_SHARP;
+        if (c == ' ' || c == '\t') return LINE_START;
+        if (c == '\n') {
+            ++line;
+            return LINE_START;
+        }
+        // A comment; a last one may lack its newline.
+        if (c == EOF) return PASS_END;
+        return skipLine() ? LINE_START : PASS_END;
+    }
+
+    State afterSharp() {
+        int c = next();
+        if (c >= '0' && c <= '9') {
+            giveBack(c);
+            return BAR;
+        }
+        if (pass == 2) {
+            if (!BmsIsLetterOrDigit(c)) return fail(BMS_ERROR_AFTER_SHARP);
+            giveBack(c);
+            return KEY;
+        }
+        // Pass 1 skips header lines; a newline right after '#' already ends one.
+        if (c == '\n') {
+            ++line;
+            return LINE_START;
+        }
+        if (c == EOF) return fail(BMS_ERROR_UNEXPECTED_EOF);
+        return skipLine() ? LINE_START : fail(BMS_ERROR_UNEXPECTED_EOF);
+    }
+
+    State headerKey() {
+        key.clear();
+        for (;;) {
+            int c = next();
+            if (c == ' ' || c == '\t' || c == '\n') {
+                giveBack(c);
+                return BLANKS;
+            }
+            if (!BmsIsLetterOrDigit(c)) return fail(BMS_ERROR_HEADER_KEY);
+            key += static_cast<char>(c);
+        }
+    }
+
+    State blanks() {
+        for (;;) {
+            int c = next();
+            if (c == ' ' || c == '\t') continue;
+            if (c == '\n') {
+                // A key without a value is dropped.
+                ++line;
+                return LINE_START;
+            }
+            giveBack(c);
+            return VALUE;
+        }
+    }
+
+    State headerValue() {
+        value.clear();
+        for (;;) {
+            int c = next();
+            if (c == EOF) return fail(BMS_ERROR_EOF_IN_HEADER);
+            if (c == '\n') {
+                ++line;
+                storeHeader();
+                return LINE_START;
+            }
+            value += static_cast<char>(c);
+        }
+    }
+
+    // The value is stored as a text: it ends at a NUL byte, if it holds one.
+    void storeHeader() {
+        BmsRegistArray* wavs = chart->getWavs();
+        BmsRegistArray* bmps = chart->getBmps();
+        if (wavs->matchKey(key.c_str())) {
+            if (wavs->set(wavs->slotOfKey(key.c_str()), value.c_str()))
+                std::fputs("wavs overwrite\n", stdout);
+        } else if (bmps->matchKey(key.c_str())) {
+            if (bmps->set(bmps->slotOfKey(key.c_str()), value.c_str()))
+                std::fputs("bmps overwrite\n", stdout);
+        } else {
+            chart->getHeaders()->add(key.c_str(), value.c_str());
+        }
+    }
+
+    State barNumber() {
+        bar = 0;
+        for (int i = 0; i < 3; ++i) {
+            int c = next();
+            if (c < '0' || c > '9') return fail(BMS_ERROR_BAR_NUMBER);
+            bar = bar * 10 + (c - '0');
+        }
+        return CHANNEL;
+    }
+
+    State channelNumber() {
+        int first = next();
+        if (!BmsIsLetterOrDigit(first)) return fail(BMS_ERROR_CHANNEL);
+        int second = next();
+        if (!BmsIsLetterOrDigit(second)) return fail(BMS_ERROR_CHANNEL);
+        channel.set(static_cast<char>(first), static_cast<char>(second));
+        // Pass 1 reads only bar lengths (channel 02), pass 2 everything else.
+        if ((pass == 1) == channel.equals("02")) return COLON;
+        return skipLine() ? LINE_START : fail(BMS_ERROR_UNEXPECTED_EOF);
+    }
+
+    State colon() { return next() == ':' ? DATA : fail(BMS_ERROR_COLON); }
+
+    State barLength() {
+        barText.clear();
+        int c = next();
+        if (!(c >= '0' && c <= '9') && c != '.') return fail(BMS_ERROR_BAR_LENGTH_VALUE);
+        bool point = false;
+        while ((c >= '0' && c <= '9') || (c == '.' && !point)) {
+            if (c == '.') point = true;
+            barText += static_cast<char>(c);
+            c = next();
+        }
+        if (c != '\n') return fail(BMS_ERROR_BAR_LENGTH_END);
+        int previous = chart->getBar(bar).getLength();
+        if (previous != TICS_PER_BAR) {
+            // Reported after the newline, on the line that follows.
+            ++line;
+            return fail(BMS_ERROR_BAR_LENGTH_TWICE);
+        }
+        int tics = 0;
+        if (!BmsBar::ticsFromText(barText.c_str(), &tics) ||
+            totalTics - previous + tics > 0x7FFFFFFFLL)
+            return fail(BMS_ERROR_BAR_LENGTH_VALUE);
+        ++line;
+        totalTics += tics - previous;
+        chart->setBar(bar, BmsBar(tics));
+        return LINE_START;
+    }
+
+    State objectArray() {
+        objects.clear();
+        int c = next();
+        for (;;) {
+            // An odd count ends here too: the newline is no letter or digit.
+            if (!BmsIsLetterOrDigit(c)) return fail(BMS_ERROR_OBJECT_CHAR);
+            int second = next();
+            if (!BmsIsLetterOrDigit(second)) return fail(BMS_ERROR_OBJECT_CHAR);
+            objects += static_cast<char>(c);
+            objects += static_cast<char>(second);
+            c = next();
+            if (c == '\n' || c == ' ' || c == '\t') break;
+        }
+        while (c != '\n') {
+            if (c != ' ' && c != '\t') return fail(BMS_ERROR_OBJECT_END);
+            c = next();
+        }
+        ++line;
+        if (channel.equals("01")) {
+            placeBackground();
+        } else {
+            chart->putObjects(bar, channel, objects.c_str());
+        }
+        return LINE_START;
+    }
+
+    // Each channel 01 line of a bar gets its own lane, so that background sounds
+    // written on several lines of one bar all play.
+    void placeBackground() {
+        int layer = layers[bar]++;
+        BmsChannel* lane = chart->findChannel(channel);
+        BmsChannel* previous = nullptr;
+        for (int i = 0; i < layer && lane; ++i) {
+            previous = lane;
+            lane = lane->getNextLane();
+        }
+        if (!lane) {
+            lane = new BmsChannel(channel);
+            if (previous) {
+                previous->setNextLane(lane);
+            } else {
+                chart->insertChannel(lane);
+            }
+        }
+        chart->spreadObjects(bar, lane, objects.data(), objects.size(), false);
+    }
+};
+
+Parser parser;
 
 }  // namespace
 
 bool BmsLoad(const char* path, BmsBms** chart) {
-    (void)path;
-    (void)chart;
-    resultCode = BMS_ERROR_OPEN;
-    return false;
+    parser.resultCode = BMS_OK;
+    std::unique_ptr<std::FILE, FileCloser> file(path ? std::fopen(path, "rb") : nullptr);
+    // A folder opens on some systems, but cannot be read.
+    if (file && std::getc(file.get()) == EOF && std::ferror(file.get())) file.reset();
+    if (!file) {
+        parser.fail(BMS_ERROR_OPEN);
+        return false;
+    }
+
+    std::unique_ptr<BmsBms> loaded(new BmsBms);
+    parser.file = file.get();
+    parser.chart = loaded.get();
+    for (int& layer : parser.layers) layer = 0;
+    parser.totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
+    bool ok = parser.runPass(1) && parser.runPass(2);
+    parser.file = nullptr;
+    parser.chart = nullptr;
+    if (!ok) return false;
+
+    parser.resultCode = BMS_OK;
+    if (chart) *chart = loaded.release();
+    return true;
 }
 
 int BmsGetErrorLine() {
-    return lineCounter;
+    return parser.line;
 }
 
 int BmsGetErrorCode() {
-    return resultCode;
+    return parser.resultCode;
 }
 
 const char* BmsGetErrorMessage() {
-    return BmsErrorText(resultCode);
+    return BmsErrorText(parser.resultCode);
 }
 
 const char* BmsErrorText(int code) {
-    (void)code;
-    return "";
+    return code >= 0 && code < MESSAGE_COUNT ? MESSAGES[code] : MESSAGES[1];
 }

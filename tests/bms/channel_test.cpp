@@ -1,0 +1,89 @@
+#include "bms/channel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(BmsChannelTest, GrowsInStepsOfTenBars) {
+    BmsChannel lane(BmsWord("11"));
+    EXPECT_EQ(3840, lane.getSize());
+    EXPECT_EQ(BmsWord("00"), lane.put(3839, BmsWord("01")));
+    EXPECT_EQ(3840, lane.getSize());
+    lane.put(3840, BmsWord("02"));
+    EXPECT_EQ(7680, lane.getSize());
+    lane.put(10000, BmsWord("03"));
+    EXPECT_EQ(11520, lane.getSize());
+    // Growing keeps what was there.
+    EXPECT_EQ(BmsWord("01"), lane.get(3839));
+    EXPECT_EQ(BmsWord("02"), lane.get(3840));
+    EXPECT_EQ(BmsWord("00"), lane.get(9999));
+    EXPECT_EQ(11520, lane.extend(5));
+}
+
+TEST(BmsChannelTest, OutOfRangeIsNeutral) {
+    BmsBuffer buffer(10);
+    EXPECT_EQ(BmsWord("00"), buffer.set(10, BmsWord("0A")));
+    EXPECT_EQ(BmsWord("00"), buffer.set(-1, BmsWord("0A")));
+    EXPECT_EQ(10, buffer.getSize());
+    EXPECT_EQ(BmsWord("00"), buffer.get(-1));
+    EXPECT_EQ(BmsWord("00"), buffer.get(10));
+    EXPECT_FALSE(buffer.remove(10));
+    EXPECT_FALSE(buffer.remove(-3));
+    EXPECT_EQ(BmsWord("00"), buffer.put(-1, BmsWord("0A")));
+    EXPECT_EQ(10, buffer.getSize());
+    EXPECT_EQ(0, BmsBuffer(-4).getSize());
+}
+
+TEST(BmsChannelTest, SetsRemovesAndClears) {
+    BmsBuffer buffer(100);
+    EXPECT_EQ(BmsWord("00"), buffer.set(7, BmsWord("AA")));
+    EXPECT_EQ(BmsWord("AA"), buffer.set(7, BmsWord("BB")));
+    buffer.set(8, BmsWord("CC"));
+    buffer.set(99, BmsWord("CC"));
+    EXPECT_TRUE(buffer.contains(BmsWord("CC")));
+    EXPECT_FALSE(buffer.contains(BmsWord("AA")));
+    EXPECT_TRUE(buffer.remove(8));
+    EXPECT_FALSE(buffer.remove(8));
+    EXPECT_EQ(2, buffer.clear());
+    EXPECT_FALSE(buffer.contains(BmsWord("BB")));
+    EXPECT_TRUE(buffer.contains(BmsWord("00")));
+}
+
+TEST(BmsChannelTest, TracksTheEndOfItsObjects) {
+    BmsBuffer buffer(3840);
+    EXPECT_EQ(0, buffer.getUsedSize());
+    buffer.set(5, BmsWord("01"));
+    EXPECT_EQ(6, buffer.getUsedSize());
+    buffer.put(100, BmsWord("02"));
+    EXPECT_EQ(101, buffer.getUsedSize());
+    buffer.remove(100);
+    EXPECT_EQ(6, buffer.getUsedSize());
+    buffer.set(50, BmsWord("03"));
+    buffer.set(50, BmsWord("00"));
+    EXPECT_EQ(6, buffer.getUsedSize());
+    buffer.set(5, BmsWord("00"));
+    EXPECT_EQ(0, buffer.getUsedSize());
+    buffer.set(3839, BmsWord("04"));
+    buffer.clear();
+    EXPECT_EQ(0, buffer.getUsedSize());
+}
+
+TEST(BmsChannelTest, LinksOnlyLanesOfItsId) {
+    BmsChannel first(BmsWord("01"));
+    BmsChannel* other = new BmsChannel(BmsWord("02"));
+    EXPECT_FALSE(first.setNextLane(other));
+    EXPECT_EQ(nullptr, first.getNextLane());
+    delete other;
+    EXPECT_FALSE(first.setNextLane(&first));
+    EXPECT_FALSE(first.setNextLane(nullptr));
+
+    BmsChannel* second = new BmsChannel(BmsWord("01"));
+    EXPECT_TRUE(first.setNextLane(second));
+    EXPECT_TRUE(second->setNextLane(new BmsChannel(BmsWord("01"))));
+    EXPECT_EQ(second, first.getNextLane());
+    // Replacing the next lane destroys the chain it led to (checked by ASan).
+    EXPECT_TRUE(first.setNextLane(new BmsChannel(BmsWord("01"))));
+    EXPECT_EQ(nullptr, first.getNextLane()->getNextLane());
+}
+
+}  // namespace
