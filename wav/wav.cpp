@@ -1,30 +1,559 @@
 #include "wav/wav.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+// Samples are stored little-endian and accessed as int16_t: every target of this program is a
+// little-endian machine.
+
+constexpr int64_t MAX_BLOCK_SIZE = INT32_MAX;
+constexpr int FIXED_FREQUENCY = 44100;
+// Up-sampling interpolates at most 20 frames between two source frames.
+constexpr int MIN_FREQUENCY = 2100;
+
+constexpr uint32_t tag(const char (&text)[5]) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
+}
+constexpr uint32_t TAG_RIFF = tag("RIFF");
+constexpr uint32_t TAG_WAVE = tag("WAVE");
+constexpr uint32_t TAG_FMT = tag("fmt ");
+constexpr uint32_t TAG_DATA = tag("data");
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool readU32(std::FILE* file, uint32_t* value) {
+    uint8_t bytes[4];
+    if (std::fread(bytes, 1, 4, file) != 4) return false;
+    *value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    return true;
+}
+
+bool readS16(std::FILE* file, int* value) {
+    uint8_t bytes[2];
+    if (std::fread(bytes, 1, 2, file) != 2) return false;
+    *value = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
+    return true;
+}
+
+// Sizes of 2^31 or more are beyond what a buffer can hold, so they fail like a failed seek.
+bool skipForward(std::FILE* file, uint32_t size) {
+    if (size > MAX_BLOCK_SIZE) return false;
+    return std::fseek(file, static_cast<long>(size), SEEK_CUR) == 0;
+}
+
+bool writeBytes(std::FILE* file, const void* bytes, size_t count) {
+    return std::fwrite(bytes, 1, count, file) == count;
+}
+
+bool writeU32(std::FILE* file, uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    return writeBytes(file, bytes, 4);
+}
+
+bool writeU16(std::FILE* file, uint32_t value) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    return writeBytes(file, bytes, 2);
+}
+
+struct Frame {
+    int16_t left;
+    int16_t right;
+};
+
+int16_t* samplesOf(uint8_t* block) {
+    return reinterpret_cast<int16_t*>(block);
+}
+
+// Reads frame `index` of a block of `size` bytes; bytes past the block read as zero, so a
+// partial last frame never reaches outside the block.
+Frame loadFrame(const uint8_t* block, int64_t size, int64_t index) {
+    uint8_t bytes[4] = {0, 0, 0, 0};
+    const int64_t offset = index * 4;
+    const int64_t available = size - offset;
+    if (available >= 4) {
+        std::memcpy(bytes, block + offset, 4);
+    } else if (available > 0) {
+        std::memcpy(bytes, block + offset, static_cast<size_t>(available));
+    }
+    Frame frame;
+    std::memcpy(&frame, bytes, 4);
+    return frame;
+}
+
+void storeFrame(uint8_t* block, int64_t index, Frame frame) {
+    std::memcpy(block + index * 4, &frame, 4);
+}
+
+// low + trunc((high - low) * t): lies between low and high.
+int16_t interpolate(int low, int high, double t) {
+    const long double step = static_cast<long double>(high - low) * t;
+    return static_cast<int16_t>(low + static_cast<int>(step));
+}
+
+// The kernels run over a whole number of 16-sample blocks first, so that the compiler's
+// cheapest vectorisation model accepts them, then over the rest.
+constexpr int64_t KERNEL_BLOCK = 16;
+
+inline int16_t saturate(int value) {
+    value = value > 32767 ? 32767 : value;
+    value = value < -32768 ? -32768 : value;
+    return static_cast<int16_t>(value);
+}
+
+void addSaturated(int16_t* __restrict target, const int16_t* __restrict source, int64_t count) {
+    const int64_t blocked = count & ~(KERNEL_BLOCK - 1);
+    for (int64_t i = 0; i < blocked; ++i) target[i] = saturate(target[i] + source[i]);
+    for (int64_t i = blocked; i < count; ++i) target[i] = saturate(target[i] + source[i]);
+}
+
+void subtractSaturated(int16_t* __restrict target, const int16_t* __restrict source,
+                       int64_t count) {
+    const int64_t blocked = count & ~(KERNEL_BLOCK - 1);
+    for (int64_t i = 0; i < blocked; ++i) target[i] = saturate(target[i] - source[i]);
+    for (int64_t i = blocked; i < count; ++i) target[i] = saturate(target[i] - source[i]);
+}
+
+// trunc(sample * factor), saturated; clamping before the conversion keeps every product, however
+// large, inside the integer range.
+inline int16_t scaleSample(int16_t sample, long double factor) {
+    long double value = sample * factor;
+    value = value > 32767 ? 32767 : value;
+    value = value < -32768 ? -32768 : value;
+    return static_cast<int16_t>(static_cast<int>(value));
+}
+
+// The first sample of a block as the trace prints it: a pointer-sized integer.
+void* headOf(const uint8_t* block, int size) {
+    uint8_t bytes[2] = {0, 0};
+    if (size > 0) bytes[0] = block[0];
+    if (size > 1) bytes[1] = block[1];
+    const int16_t head = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
+    return reinterpret_cast<void*>(static_cast<intptr_t>(head));
+}
+
+// The file that `write` fills: a fresh temporary file beside the target, moved over the target
+// once complete, so a failed write never leaves a damaged file behind.
+class OutputFile {
+public:
+    ~OutputFile() { discard(); }
+
+    // False when the target cannot be written or no temporary file can be created.
+    bool open(const char* path) {
+        target = path;
+        if (!targetWritable()) return false;
+        static unsigned counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = target + "." + std::to_string(processId()) + "-" +
+                                     std::to_string(counter++) + ".tmp";
+#ifdef _WIN32
+            const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                 _S_IREAD | _S_IWRITE);
+#else
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+#endif
+            if (fd < 0) {
+                if (errno == EEXIST) continue;
+                return false;
+            }
+#ifdef _WIN32
+            file = _fdopen(fd, "wb");
+            if (!file) _close(fd);
+#else
+            file = fdopen(fd, "wb");
+            if (!file) ::close(fd);
+#endif
+            temporary = name;
+            if (!file) {
+                discard();
+                return false;
+            }
+            return true;
+        }
+        return false;
+    }
+
+    std::FILE* get() const {
+        return file;
+    }
+
+    // Closes the temporary file and moves it over the target; false when either fails.
+    bool commit() {
+        const bool closed = std::fclose(file) == 0;
+        file = nullptr;
+        if (!closed) return false;
+#ifdef _WIN32
+        if (!MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return false;
+#else
+        if (std::rename(temporary.c_str(), target.c_str()) != 0) return false;
+#endif
+        temporary.clear();
+        return true;
+    }
+
+    void discard() {
+        if (file) std::fclose(file);
+        file = nullptr;
+        if (!temporary.empty()) std::remove(temporary.c_str());
+        temporary.clear();
+    }
+
+private:
+    static long processId() {
+#ifdef _WIN32
+        return _getpid();
+#else
+        return static_cast<long>(getpid());
+#endif
+    }
+
+    // An existing target must be a file that could be opened for writing, as when it is
+    // truncated in place.
+    bool targetWritable() const {
+#ifdef _WIN32
+        const DWORD attributes = GetFileAttributesA(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+        return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+#else
+        struct stat status;
+        if (stat(target.c_str(), &status) != 0) return true;
+        return !S_ISDIR(status.st_mode) && access(target.c_str(), W_OK) == 0;
+#endif
+    }
+
+    std::string target;
+    std::string temporary;
+    std::FILE* file = nullptr;
+};
+
+}  // namespace
+
 bool LuWav::reset() {
-    return false;
+    data.reset();
+    channel_count = 2;
+    frequency = FIXED_FREQUENCY;
+    bit_rate = 16;
+    data_size = 0;
+    memory_size = 0;
+    data.reset(new (std::nothrow) uint8_t[1024]());
+    if (!data) return false;
+    memory_size = 1024;
+    return true;
 }
-bool LuWav::read(const char*) {
-    return false;
+
+bool LuWav::read(const char* path) {
+    File file(std::fopen(path, "rb"));
+    if (!file) return false;
+    std::FILE* in = file.get();
+    auto fail = [this] {
+        if (debug) std::printf("error\n");
+        return false;
+    };
+
+    uint32_t id = 0;
+    uint32_t size = 0;
+    if (!readU32(in, &id) || id != TAG_RIFF) return fail();
+    if (!readU32(in, &size)) return fail();
+    if (debug) std::printf("file size = %d\n", static_cast<int32_t>(size + 8));
+    if (!readU32(in, &id) || id != TAG_WAVE) return fail();
+
+    for (;;) {
+        if (!readU32(in, &id)) return fail();
+        if (id == TAG_FMT) break;
+        if (!readU32(in, &size) || !skipForward(in, size)) return fail();
+    }
+    uint32_t fmtSize = 0;
+    if (!readU32(in, &fmtSize) || fmtSize > MAX_BLOCK_SIZE) return fail();
+    if (debug) std::printf("fmt_byte_size = %d\n", static_cast<int>(fmtSize));
+    int formatTag = 0;
+    if (!readS16(in, &formatTag) || formatTag != 1) return fail();
+    if (debug) std::printf("fmt_id = %d\n", formatTag);
+    if (!readS16(in, &channel_count) || (channel_count != 1 && channel_count != 2)) return fail();
+    if (debug) std::printf("channel_count = %d\n", channel_count);
+    uint32_t rate = 0;
+    if (!readU32(in, &rate)) return fail();
+    frequency = static_cast<int32_t>(rate);
+    if (debug) std::printf("frequency = %d\n", frequency);
+    uint32_t bytesPerSecond = 0;
+    if (!readU32(in, &bytesPerSecond)) return fail();
+    if (debug) std::printf("byte_per_sec = %d\n", static_cast<int32_t>(bytesPerSecond));
+    int blockSize = 0;
+    if (!readS16(in, &blockSize)) return fail();
+    if (debug) std::printf("block_size = %d\n", blockSize);
+    if (!readS16(in, &bit_rate) || (bit_rate != 8 && bit_rate != 16)) return fail();
+    if (debug) std::printf("bit_rate = %d\n", bit_rate);
+    if (bit_rate / 8 * channel_count != blockSize) return fail();
+    // The byte rate is compared with the 32-bit product, as the file stores it.
+    if (static_cast<uint32_t>(frequency) * static_cast<uint32_t>(blockSize) != bytesPerSecond)
+        return fail();
+    if (frequency < MIN_FREQUENCY) return fail();
+
+    if (fmtSize > 16) {
+        if (debug) {
+            std::printf("fmt  chunk extend\n");
+            std::printf("extend size is = %d\n", static_cast<int>(fmtSize - 16));
+        }
+        if (!skipForward(in, fmtSize - 16)) return fail();
+    }
+
+    if (debug) std::printf("goto data chunk\n");
+    for (;;) {
+        if (!readU32(in, &id)) return fail();
+        if (id == TAG_DATA) break;
+        if (debug) std::printf("chunk is = %d\n", static_cast<int32_t>(id));
+        if (!readU32(in, &size) || size > MAX_BLOCK_SIZE) return fail();
+        if (debug) std::printf("chunk size = %d\n", static_cast<int>(size));
+        if (!skipForward(in, size)) return fail();
+    }
+    if (!readU32(in, &size) || size > MAX_BLOCK_SIZE) return fail();
+    data_size = static_cast<int>(size);
+    if (debug) std::printf("data_size = %d\n", data_size);
+
+    // Size once for the final format, so the conversions below normally need no second block.
+    const long double ratio = static_cast<long double>(FIXED_FREQUENCY) / frequency;
+    const long double finalSize =
+        static_cast<long double>(static_cast<int64_t>(data_size) * (2 / channel_count)) * ratio *
+        (16 / bit_rate);
+    if (finalSize >= static_cast<long double>(MAX_BLOCK_SIZE) + 1) return fail();
+    int64_t blockBytes = static_cast<int64_t>(finalSize);
+    if (blockBytes < data_size) blockBytes = data_size;
+    memory_size = static_cast<int>(blockBytes);
+    if (debug) std::printf("memory_size = %d\n", memory_size);
+
+    // Zero-filled, so bytes that no conversion step writes read as silence.
+    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]());
+    if (!data) {
+        memory_size = 0;
+        return fail();
+    }
+    const size_t got = std::fread(data.get(), 1, static_cast<size_t>(data_size), in);
+    if (debug) std::printf("readed = %d\n", static_cast<int>(got));
+    if (got != static_cast<size_t>(data_size)) return fail();
+    if (debug) std::printf("data head = %p\n", headOf(data.get(), memory_size));
+
+    if (!change16bit()) return fail();
+    if (debug) std::printf("16bit changed\n");
+    if (!change2ch()) return fail();
+    if (debug) std::printf("2ch changed\n");
+    if (!change44kHz()) return fail();
+    if (debug) {
+        std::printf("44kHz changed\n");
+        std::printf("data head = %p\n", headOf(data.get(), memory_size));
+    }
+    return true;
 }
-bool LuWav::extend(int64_t) {
-    return false;
-}
-bool LuWav::write(const char*) const {
-    return false;
-}
-void LuWav::changeVolume(int) {}
-bool LuWav::mixin(int, const LuWav&) {
-    return false;
-}
-bool LuWav::deduct(int, const LuWav&, int) {
-    return false;
-}
+
 bool LuWav::change16bit() {
-    return false;
+    if (bit_rate != 8) return true;
+    if (!extend(2 * static_cast<int64_t>(data_size))) return false;
+    uint8_t* bytes = data.get();
+    int16_t* samples = samplesOf(bytes);
+    // Walk down so the wider samples never overwrite unread bytes.
+    for (int64_t i = static_cast<int64_t>(data_size) - 1; i >= 0; --i)
+        samples[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
+    bit_rate = 16;
+    data_size *= 2;
+    return true;
 }
+
 bool LuWav::change2ch() {
-    return false;
+    if (channel_count != 1) return true;
+    if (!extend(2 * static_cast<int64_t>(data_size))) return false;
+    int16_t* samples = samplesOf(data.get());
+    // Walk down so the copies never overwrite unread samples.
+    for (int64_t i = data_size / 2 - 1; i >= 0; --i) {
+        const int16_t sample = samples[i];
+        samples[2 * i + 1] = sample;
+        samples[2 * i] = sample;
+    }
+    channel_count = 2;
+    data_size *= 2;
+    return true;
 }
+
 bool LuWav::change44kHz() {
-    return false;
+    if (frequency == FIXED_FREQUENCY) return true;
+    const long double ratio = static_cast<long double>(FIXED_FREQUENCY) / frequency;
+    int64_t newSize = static_cast<int64_t>(ratio * data_size);
+    newSize -= newSize % 4;
+    if (!extend(newSize)) return false;
+    uint8_t* block = data.get();
+    const int64_t frames = newSize / 4;
+    if (frequency > FIXED_FREQUENCY) {
+        // Each source index is at or above its destination, so a forward walk reads every
+        // frame before it is overwritten.
+        for (int64_t i = 0; i < frames; ++i) {
+            const int64_t source = static_cast<int64_t>(i / ratio);
+            storeFrame(block, i, loadFrame(block, memory_size, source));
+        }
+    } else {
+        // Walk down: each destination frame j maps to source frame trunc(j / ratio) <= j, so
+        // every source frame is read before the walk reaches it. The highest frame of each
+        // source frame's group (its anchor) copies it exactly; the frames between two anchors
+        // step linearly from the lower source frame toward the higher one.
+        int64_t anchor = -1;
+        int64_t anchorSource = -1;
+        for (int64_t j = frames - 1; j >= 0; --j) {
+            const int64_t source = static_cast<int64_t>(j / ratio);
+            if (anchor >= 0 && source == anchorSource) continue;
+            const Frame low = loadFrame(block, memory_size, source);
+            if (anchor >= 0) {
+                const Frame high = loadFrame(block, memory_size, anchor);
+                const int64_t count = anchor - j - 1;
+                for (int64_t m = 1; m <= count; ++m) {
+                    const double t =
+                        static_cast<double>(static_cast<long double>(count + 1 - m) / (count + 1));
+                    const Frame between = {interpolate(low.left, high.left, t),
+                                           interpolate(low.right, high.right, t)};
+                    storeFrame(block, anchor - m, between);
+                }
+            }
+            storeFrame(block, j, low);
+            anchor = j;
+            anchorSource = source;
+        }
+        // The frames below the first anchor belong to source frame 0 and repeat it.
+        if (anchor > 0) {
+            const Frame first = loadFrame(block, memory_size, anchor);
+            for (int64_t j = 0; j < anchor; ++j) storeFrame(block, j, first);
+        }
+    }
+    data_size = static_cast<int>(newSize);
+    frequency = FIXED_FREQUENCY;
+    return true;
+}
+
+bool LuWav::extend(int64_t size) {
+    if (size <= memory_size) return true;
+    if (size > MAX_BLOCK_SIZE) return false;
+    int64_t capacity = memory_size > 0 ? memory_size : 1024;
+    while (capacity < size) capacity *= 2;
+    if (capacity > MAX_BLOCK_SIZE) capacity = MAX_BLOCK_SIZE;
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+    if (!block) return false;
+    const size_t kept = static_cast<size_t>(memory_size);
+    if (kept > 0) std::memcpy(block.get(), data.get(), kept);
+    std::memset(block.get() + kept, 0, static_cast<size_t>(capacity) - kept);
+    data = std::move(block);
+    memory_size = static_cast<int>(capacity);
+    if (debug) std::printf("memory extended %d\n", memory_size);
+    return true;
+}
+
+bool LuWav::write(const char* path) const {
+    OutputFile output;
+    if (!output.open(path)) return false;
+    if (debug) std::printf("-----write----------------------------\n");
+    std::FILE* out = output.get();
+    auto fail = [this, &output] {
+        if (debug) std::printf("error\n");
+        output.discard();
+        return false;
+    };
+
+    const uint32_t blockSize = static_cast<uint32_t>(bit_rate / 8) * channel_count;
+    const uint32_t bytesPerSecond = blockSize * static_cast<uint32_t>(frequency);
+    if (!writeU32(out, TAG_RIFF)) return fail();
+    if (debug) std::printf("\"RIFF\" written\n");
+    if (!writeU32(out, static_cast<uint32_t>(data_size) + 36)) return fail();
+    if (debug) std::printf("file_size written = %d\n", data_size + 36);
+    if (!writeU32(out, TAG_WAVE)) return fail();
+    if (debug) std::printf("\"WAVE\" written\n");
+    if (!writeU32(out, TAG_FMT)) return fail();
+    if (debug) std::printf("\"fmt \" written\n");
+    if (!writeU32(out, 16)) return fail();
+    if (debug) std::printf("fmt_BYTE_SIZE written\n");
+    if (!writeU16(out, 1)) return fail();
+    if (debug) std::printf("fmt_ID written\n");
+    if (!writeU16(out, static_cast<uint32_t>(channel_count))) return fail();
+    if (debug) std::printf("channel_count written = %d\n", channel_count);
+    if (!writeU32(out, static_cast<uint32_t>(frequency))) return fail();
+    if (debug) std::printf("frequency written = %d\n", frequency);
+    if (!writeU32(out, bytesPerSecond)) return fail();
+    if (debug) std::printf("byte_per_sec written = %d\n", static_cast<int32_t>(bytesPerSecond));
+    if (!writeU16(out, blockSize)) return fail();
+    if (debug) std::printf("block_size written = %d\n", static_cast<int32_t>(blockSize));
+    if (!writeU16(out, static_cast<uint32_t>(bit_rate))) return fail();
+    if (debug) std::printf("bit_rate written = %d\n", bit_rate);
+    if (!writeU32(out, TAG_DATA)) return fail();
+    if (debug) std::printf("\"data\" written\n");
+    if (!writeU32(out, static_cast<uint32_t>(data_size))) return fail();
+    if (debug) {
+        std::printf("memory size is %d\n", memory_size);
+        std::printf("data_size written = %d\n", data_size);
+    }
+    const size_t written =
+        data_size > 0 ? std::fwrite(data.get(), 1, static_cast<size_t>(data_size), out) : 0;
+    if (debug) std::printf("data body written %d\n", static_cast<int>(written));
+    if (written != static_cast<size_t>(data_size)) return fail();
+    if (!output.commit()) return fail();
+    return true;
+}
+
+void LuWav::changeVolume(int percent) {
+    if (percent == 100) return;
+    const long double factor = percent * static_cast<long double>(0.01);
+    int16_t* samples = samplesOf(data.get());
+    const int64_t count = data_size / 2;
+    for (int64_t i = 0; i < count; ++i) samples[i] = scaleSample(samples[i], factor);
+    if (debug) std::printf("changed %d%%\n", percent);
+}
+
+bool LuWav::mixin(int position, const LuWav& source) {
+    if (position < 0 || &source == this) return false;
+    const int64_t end = static_cast<int64_t>(position) * 4 + source.data_size;
+    if (!extend(end)) return false;
+    if (debug) std::printf("mixin begin %d %d\n", memory_size, source.data_size);
+    const int64_t count = source.data_size / 2;
+    if (count > 0)
+        addSaturated(samplesOf(data.get()) + static_cast<int64_t>(position) * 2,
+                     samplesOf(source.data.get()), count);
+    if (end > data_size) data_size = static_cast<int>(end);
+    if (debug) std::printf("mixin end\n");
+    return true;
+}
+
+bool LuWav::deduct(int position, const LuWav& source, int skip) {
+    if (position < 0 || skip < 0 || &source == this) return false;
+    const int64_t start = static_cast<int64_t>(position) * 4;
+    if (!extend(start + source.data_size)) return false;
+    if (debug) std::printf("deduct begin %d %d\n", memory_size, source.data_size);
+    const int64_t first = static_cast<int64_t>(skip) * 2;
+    const int64_t count = source.data_size / 2 - first;
+    if (count > 0)
+        subtractSaturated(samplesOf(data.get()) + static_cast<int64_t>(position) * 2,
+                          samplesOf(source.data.get()) + first, count);
+    const int64_t end = start + source.data_size - static_cast<int64_t>(skip) * 4;
+    if (end > data_size) data_size = static_cast<int>(end);
+    if (debug) std::printf("deduct end\n");
+    return true;
 }
