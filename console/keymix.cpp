@@ -150,9 +150,14 @@ bool answerContinue(const char* /*path*/) {
     return continueAnswer;
 }
 
+// Whether anything is at `path`, a link that leads nowhere included.
 bool pathExists(const char* path) {
     struct stat status;
+#ifdef _WIN32
     return stat(path, &status) == 0;
+#else
+    return lstat(path, &status) == 0;
+#endif
 }
 
 // Closing messages go to standard error. What standard output holds is sent

@@ -95,6 +95,7 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         const char* input;
         const char* output;
         const char* volume;
+        bool traced = false;
     } cases[] = {
         {{"song.bms"}, "song.bms", "song.wav", "50"},
         {{"song.bme"}, "song.bme", "song.wav", "50"},
@@ -118,8 +119,10 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         {{"-v", "99999999999", "song.bms"}, "song.bms", "song.wav", "2147483647"},
         {{"-v", "-2147483648", "song.bms"}, "song.bms", "song.wav", "-2147483648"},
         {{"-v", "-99999999999999999999999", "song.bms"}, "song.bms", "song.wav", "-2147483648"},
-        {{"-debug", "-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50"},
-        {{"-d", "-d", "-i", "-r", "-r", "song.bms"}, "song.bms", "song.wav", "50"},
+        // -debug counts as -d: the converter traces the opening.
+        {{"-debug", "-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50", true},
+        {{"-d", "-d", "-i", "-r", "-r", "song.bms"}, "song.bms", "song.wav", "50", true},
+        {{"-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50"},
     };
     // Run in an empty folder, so that none of the charts named here exists.
     test_util::TempDir dir;
@@ -129,7 +132,8 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         Result result = runInProcess(c.args);
         EXPECT_EQ(-1, result.status);
         EXPECT_EQ(std::string("INPUT BMS FILE  : ") + c.input + "\nOUTPUT WAV FILE : " + c.output +
-                      "\nVOLUME          : " + c.volume + "%\n",
+                      "\nVOLUME          : " + c.volume + "%\n" +
+                      (c.traced ? std::string("file open ") + c.input + "\n" : ""),
                   result.out);
         // The line number belongs to whatever this process loaded before.
         std::string failed = std::string("\nBMSファイルの解析失敗 ") + c.input + "\nline ";
