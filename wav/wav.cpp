@@ -164,6 +164,13 @@ void* headOf(const uint8_t* block, int size) {
     return reinterpret_cast<void*>(static_cast<intptr_t>(head));
 }
 
+// A buffer left half-read by a failed `read` may name more bytes than its block holds; the sample
+// operations refuse it instead of reaching past the block.
+bool holdsSamples(const LuWav& wav) {
+    return wav.data_size >= 0 && wav.data_size <= wav.memory_size &&
+           (wav.memory_size == 0 || wav.data);
+}
+
 // The file that `write` fills: a fresh temporary file beside the target, moved over the target
 // once complete, so a failed write never leaves a damaged file behind.
 class OutputFile {
@@ -474,6 +481,7 @@ bool LuWav::extend(int64_t size) {
 }
 
 bool LuWav::write(const char* path) const {
+    if (!holdsSamples(*this)) return false;
     OutputFile output;
     if (!output.open(path)) return false;
     if (debug) std::printf("-----write----------------------------\n");
@@ -489,7 +497,9 @@ bool LuWav::write(const char* path) const {
     if (!writeU32(out, TAG_RIFF)) return fail();
     if (debug) std::printf("\"RIFF\" written\n");
     if (!writeU32(out, static_cast<uint32_t>(data_size) + 36)) return fail();
-    if (debug) std::printf("file_size written = %d\n", data_size + 36);
+    if (debug)
+        std::printf("file_size written = %d\n",
+                    static_cast<int32_t>(static_cast<uint32_t>(data_size) + 36));
     if (!writeU32(out, TAG_WAVE)) return fail();
     if (debug) std::printf("\"WAVE\" written\n");
     if (!writeU32(out, TAG_FMT)) return fail();
@@ -524,7 +534,7 @@ bool LuWav::write(const char* path) const {
 }
 
 void LuWav::changeVolume(int percent) {
-    if (percent == 100) return;
+    if (percent == 100 || !holdsSamples(*this)) return;
     const long double factor = percent * static_cast<long double>(0.01);
     int16_t* samples = samplesOf(data.get());
     const int64_t count = data_size / 2;
@@ -533,7 +543,8 @@ void LuWav::changeVolume(int percent) {
 }
 
 bool LuWav::mixin(int position, const LuWav& source) {
-    if (position < 0 || &source == this) return false;
+    if (position < 0 || &source == this || !holdsSamples(*this) || !holdsSamples(source))
+        return false;
     const int64_t end = static_cast<int64_t>(position) * 4 + source.data_size;
     if (!extend(end)) return false;
     if (debug) std::printf("mixin begin %d %d\n", memory_size, source.data_size);
@@ -547,7 +558,9 @@ bool LuWav::mixin(int position, const LuWav& source) {
 }
 
 bool LuWav::deduct(int position, const LuWav& source, int skip) {
-    if (position < 0 || skip < 0 || &source == this) return false;
+    if (position < 0 || skip < 0 || &source == this || !holdsSamples(*this) ||
+        !holdsSamples(source))
+        return false;
     const int64_t start = static_cast<int64_t>(position) * 4;
     if (!extend(start + source.data_size)) return false;
     if (debug) std::printf("deduct begin %d %d\n", memory_size, source.data_size);

@@ -48,13 +48,14 @@ public:
     void changeVolume(int percent);
 
     // Adds `source` with saturation so that its first frame lands on frame `position`, growing
-    // this buffer as needed. False, with nothing changed, for a negative position or when the
-    // result would not fit.
+    // this buffer as needed. False, with nothing changed, for a negative position, when the
+    // result would not fit, or when either buffer is one that a failed `read` left behind.
     bool mixin(int position, const LuWav& source);
 
     // Subtracts `source` from its frame `skip` on, with saturation, so that frame `skip` lands
-    // on frame `position`. False, with nothing changed, for a negative position or skip or
-    // when the buffer cannot grow to `position` * 4 plus the source's size.
+    // on frame `position`. False, with nothing changed, for a negative position or skip, when
+    // the buffer cannot grow to `position` * 4 plus the source's size, or when either buffer is
+    // one that a failed `read` left behind.
     bool deduct(int position, const LuWav& source, int skip);
 
 private:

@@ -243,6 +243,8 @@ TEST(LuWavTest, ReadFailsOnBadFiles) {
     // 8-bit mono 2100 Hz grows by 84: 30000000 bytes would need more than 2^31 - 1.
     Bytes tooLong = Bytes{'d', 'a', 't', 'a'};
     test_util::putLe32(tooLong, 30000000);
+    const Bytes tooLongFile =
+        test_util::riffWave(fmtChunk(test_util::fmtPayload(1, 2100, 8)) + tooLong);
     const struct {
         const char* name;
         Bytes file;
@@ -268,7 +270,7 @@ TEST(LuWavTest, ReadFailsOnBadFiles) {
         {"short data", test_util::riffWave(fmtChunk(fmt) + shortData)},
         {"chunk of 2^31", test_util::riffWave(fmtChunk(fmt) + hugeList + data)},
         {"data of 2^31", test_util::riffWave(fmtChunk(fmt) + hugeData)},
-        {"too long", test_util::riffWave(fmtChunk(test_util::fmtPayload(1, 2100, 8)) + tooLong)},
+        {"too long", tooLongFile},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -288,6 +290,16 @@ TEST(LuWavTest, ReadFailsOnBadFiles) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(wav.read(dir.file("missing.wav").c_str()));
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
+
+    // A buffer left with more data than block is refused by the operations that read it.
+    LuWav halfRead;
+    EXPECT_FALSE(halfRead.read(dir.write("a.wav", tooLongFile).c_str()));
+    LuWav mix;
+    ASSERT_TRUE(mix.reset());
+    EXPECT_FALSE(mix.mixin(0, halfRead));
+    EXPECT_FALSE(mix.deduct(0, halfRead, 0));
+    EXPECT_FALSE(halfRead.write(dir.file("out.wav").c_str()));
+    EXPECT_FALSE(test_util::fileExists(dir.file("out.wav")));
 }
 
 TEST(LuWavTest, ExtendDoublesAndZeroFills) {
