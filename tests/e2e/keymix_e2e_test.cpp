@@ -61,6 +61,20 @@ std::string readText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A captured stream. Windows ends its printed lines with CR LF; the tests
+// compare the lines themselves.
+std::string streamText(const std::string& path) {
+    std::string text = readText(path);
+#ifdef _WIN32
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    return lines;
+#else
+    return text;
+#endif
+}
+
 // Runs keymix with `args` in `dir`; standard output and standard error go to
 // files beside the run (named so that no chart of a test meets them).
 Result runKeymix(const TempDir& dir, const std::vector<std::string>& args,
@@ -82,8 +96,8 @@ Result runKeymix(const TempDir& dir, const std::vector<std::string>& args,
 #else
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - status;
 #endif
-    result.out = readText(outPath);
-    result.err = readText(errPath);
+    result.out = streamText(outPath);
+    result.err = streamText(errPath);
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return result;
