@@ -75,6 +75,10 @@ Bytes fmtFields(int tag, int channels, uint32_t rate, uint32_t byteRate, int blo
 }  // namespace
 
 TEST(LuWavTest, NormalisesEveryFormat) {
+    // 16 stereo frames (100 k, -100 k), k = 0 to 15.
+    std::vector<int16_t> ramp;
+    for (int k = 0; k < 16; ++k) ramp.insert(ramp.end(), {int16_t(k * 100), int16_t(-k * 100)});
+    // clang-format off
     const struct {
         const char* name;
         int channels, rate, bits;
@@ -82,61 +86,30 @@ TEST(LuWavTest, NormalisesEveryFormat) {
         int memorySize;
         std::vector<int16_t> expected;
     } cases[] = {
-        {"16-bit stereo 44100",
-         2,
-         44100,
-         16,
-         test_util::samples16({1, -2, 300, -400}),
-         8,
-         {1, -2, 300, -400}},
-        {"8-bit mono 44100",
-         1,
-         44100,
-         8,
-         {0x00, 0x80, 0xFF, 0x81},
-         16,
-         {-32768, -32768, 0, 0, 32512, 32512, 256, 256}},
-        {"8-bit stereo 44100", 2, 44100, 8, {0x00, 0xFF, 0x80, 0x7F}, 8, {-32768, 32512, 0, -256}},
-        {"16-bit mono 44100",
-         1,
-         44100,
-         16,
-         test_util::samples16({100, -200}),
-         8,
-         {100, 100, -200, -200}},
+        {"16-bit stereo 44100", 2, 44100, 16, test_util::samples16({1, -2, 300, -400}),
+         8, {1, -2, 300, -400}},
+        {"8-bit mono 44100", 1, 44100, 8, {0x00, 0x80, 0xFF, 0x81},
+         16, {-32768, -32768, 0, 0, 32512, 32512, 256, 256}},
+        {"8-bit stereo 44100", 2, 44100, 8, {0x00, 0xFF, 0x80, 0x7F},
+         8, {-32768, 32512, 0, -256}},
+        {"16-bit mono 44100", 1, 44100, 16, test_util::samples16({100, -200}),
+         8, {100, 100, -200, -200}},
         // Anchors at frames 1, 3, 5 copy source frames 0, 1, 2; frames 2 and 4 lie halfway;
         // frame 0 repeats source frame 0. 3 bytes become 8 * 3 with no growth on the way.
-        {"8-bit mono 22050",
-         1,
-         22050,
-         8,
-         {0x80, 0x90, 0x70},
-         24,
-         {0, 0, 0, 0, 2048, 2048, 4096, 4096, 0, 0, -4096, -4096}},
+        {"8-bit mono 22050", 1, 22050, 8, {0x80, 0x90, 0x70},
+         24, {0, 0, 0, 0, 2048, 2048, 4096, 4096, 0, 0, -4096, -4096}},
         // Anchors at 3 and 7; frames 4, 5, 6 step by 1/4, 2/4, 3/4 of the difference,
         // truncated toward zero: left -2001 * 0.25 = -500.25 -> -500.
-        {"16-bit stereo 11025",
-         2,
-         11025,
-         16,
-         test_util::samples16({1000, -1000, -1001, 3000}),
-         32,
-         {1000, -1000, 1000, -1000, 1000, -1000, 1000, -1000, 500, 0, 0, 1000, -500, 2000, -1001,
-          3000}},
-        // 16 frames k * 100: 44100/48000 * 64 = 58.8 -> 56 bytes; frame i picks
-        // trunc(i * 48000 / 44100), which skips source frame 12.
-        {"16-bit stereo 48000",
-         2,
-         48000,
-         16,
-         test_util::samples16({0,    0,     100,  -100,  200,  -200,  300,  -300,
-                               400,  -400,  500,  -500,  600,  -600,  700,  -700,
-                               800,  -800,  900,  -900,  1000, -1000, 1100, -1100,
-                               1200, -1200, 1300, -1300, 1400, -1400, 1500, -1500}),
-         64,
-         {0,   0,    100, -100, 200, -200, 300,  -300,  400,  -400,  500,  -500,  600,  -600,
-          700, -700, 800, -800, 900, -900, 1000, -1000, 1100, -1100, 1300, -1300, 1400, -1400}},
+        {"16-bit stereo 11025", 2, 11025, 16, test_util::samples16({1000, -1000, -1001, 3000}),
+         32, {1000, -1000, 1000, -1000, 1000, -1000, 1000, -1000,
+              500, 0, 0, 1000, -500, 2000, -1001, 3000}},
+        // 44100/48000 * 64 = 58.8 -> 56 bytes, below the 64 read; frame i picks source frame
+        // trunc(i * 48000 / 44100): 0 to 11, then 13 and 14.
+        {"16-bit stereo 48000", 2, 48000, 16, test_util::samples16(ramp),
+         64, {0, 0, 100, -100, 200, -200, 300, -300, 400, -400, 500, -500, 600, -600,
+              700, -700, 800, -800, 900, -900, 1000, -1000, 1100, -1100, 1300, -1300, 1400, -1400}},
     };
+    // clang-format on
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
