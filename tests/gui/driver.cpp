@@ -95,12 +95,6 @@ void reply(const std::string& line) {
     std::fputc('\n', stdout);
 }
 
-void data(const Fields& fields) {
-    std::string line = "=";
-    for (size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + escape(fields[i]);
-    reply(line);
-}
-
 std::string handleText(HWND hwnd) {
     char text[32];
     std::snprintf(text, sizeof text, "%llx",
@@ -205,12 +199,28 @@ bool waitFor(int milliseconds, Ready ready) {
     }
 }
 
-std::string describeRect(HWND hwnd, HWND relativeTo) {
+Fields describeRect(HWND hwnd, HWND relativeTo) {
     RECT rect;
     GetWindowRect(hwnd, &rect);
     if (relativeTo) MapWindowPoints(HWND_DESKTOP, relativeTo, reinterpret_cast<POINT*>(&rect), 2);
-    return number(rect.left) + "\t" + number(rect.top) + "\t" + number(rect.right - rect.left) +
-           "\t" + number(rect.bottom - rect.top);
+    return {number(rect.left), number(rect.top), number(rect.right - rect.left),
+            number(rect.bottom - rect.top)};
+}
+
+Fields operator+(Fields head, const Fields& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+std::string join(const Fields& fields) {
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) line += (i ? "\t" : "") + escape(fields[i]);
+    return line;
+}
+
+// One data line of a reply.
+void data(const Fields& fields) {
+    reply("=" + join(fields));
 }
 
 // Pixels of a rectangle of the screen as 0x00RRGGBB values, row by row.
@@ -379,12 +389,12 @@ bool Session::run(const Fields& f) {
         if (!IsWindow(hwnd)) return fail("no such window");
         RECT client;
         GetClientRect(hwnd, &client);
-        ok(escape(className(hwnd)) + "\t" + escape(internalText(hwnd)) + "\t" +
-           number(static_cast<uint32_t>(GetWindowLongW(hwnd, GWL_STYLE))) + "\t" +
-           number(static_cast<uint32_t>(GetWindowLongW(hwnd, GWL_EXSTYLE))) + "\t" +
-           handleText(GetWindow(hwnd, GW_OWNER)) + "\t" + number(IsWindowVisible(hwnd) ? 1 : 0) +
-           "\t" + number(IsWindowEnabled(hwnd) ? 1 : 0) + "\t" + describeRect(hwnd, nullptr) +
-           "\t" + number(client.right) + "\t" + number(client.bottom));
+        ok(join(Fields{className(hwnd), internalText(hwnd),
+                       number(static_cast<uint32_t>(GetWindowLongW(hwnd, GWL_STYLE))),
+                       number(static_cast<uint32_t>(GetWindowLongW(hwnd, GWL_EXSTYLE))),
+                       handleText(GetWindow(hwnd, GW_OWNER)), number(IsWindowVisible(hwnd)),
+                       number(IsWindowEnabled(hwnd))} +
+                describeRect(hwnd, nullptr) + Fields{number(client.right), number(client.bottom)}));
     } else if (command == "children") {
         // children <hwnd>: one line per direct child: handle, class, id, style,
         // exstyle, place and size in the parent's client area, visible, text
@@ -393,10 +403,11 @@ bool Session::run(const Fields& f) {
         for (HWND child : children(parent)) {
             std::string text;
             if (!messageText(child, &text)) text = internalText(child);
-            data({handleText(child), className(child), number(GetWindowLongPtrW(child, GWLP_ID)),
-                  number(static_cast<uint32_t>(GetWindowLongW(child, GWL_STYLE))),
-                  number(static_cast<uint32_t>(GetWindowLongW(child, GWL_EXSTYLE))),
-                  describeRect(child, parent), number(IsWindowVisible(child) ? 1 : 0), text});
+            data(Fields{handleText(child), className(child),
+                        number(GetWindowLongPtrW(child, GWLP_ID)),
+                        number(static_cast<uint32_t>(GetWindowLongW(child, GWL_STYLE))),
+                        number(static_cast<uint32_t>(GetWindowLongW(child, GWL_EXSTYLE)))} +
+                 describeRect(child, parent) + Fields{number(IsWindowVisible(child)), text});
         }
         ok();
     } else if (command == "text") {
@@ -420,15 +431,6 @@ bool Session::run(const Fields& f) {
                          nullptr))
             return fail("WM_SETTEXT timed out");
         ok();
-    } else if (command == "font") {
-        // font <hwnd>: face and height of the control's font
-        DWORD_PTR font = 0;
-        if (!sendTimeout(hwndArg(1), WM_GETFONT, 0, 0, &font)) return fail("timed out");
-        LOGFONTW log = {};
-        if (!font || !GetObjectW(reinterpret_cast<HFONT>(font), sizeof log, &log))
-            return ok("none");
-        ok(escape(toUtf8(log.lfFaceName)) + "\t" + number(log.lfHeight) + "\t" +
-           number(log.lfCharSet) + "\t" + number(log.lfPitchAndFamily));
     } else if (command == "click") {
         // Posted, never sent: the handler may open a modal box and not return.
         if (!PostMessageW(hwndArg(1), BM_CLICK, 0, 0)) return fail("PostMessage failed");
@@ -535,6 +537,14 @@ bool Session::run(const Fields& f) {
         if (!sendTimeout(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), nullptr))
             return fail("WM_SETTEXT timed out");
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ok();
+    } else if (command == "windows") {
+        // windows: every top-level window of the launched program, for diagnostics
+        for (HWND hwnd : topLevelWindows()) {
+            if (!belongsToLaunched(hwnd)) continue;
+            data({handleText(hwnd), className(hwnd), internalText(hwnd),
+                  number(IsWindowVisible(hwnd) ? 1 : 0), handleText(GetWindow(hwnd, GW_OWNER))});
+        }
         ok();
     } else if (command == "xid") {
         // xid <hwnd>: the X11 window that Wine shows this window in
