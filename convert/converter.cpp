@@ -248,11 +248,7 @@ bool BmsConverter::loadSamples(Job& job) {
                 if (debug) std::printf("WAV READ error => %s \n", path.c_str());
                 if (usesSample(id) || !askContinue(path.c_str())) return false;
             }
-            // A failed read may leave a size without the block behind it; such a
-            // buffer is never mixed and must not be scaled either.
-            const bool whole = sample->data_size <= sample->memory_size &&
-                               (sample->data || sample->data_size == 0);
-            if (whole) sample->changeVolume(volume);
+            sample->changeVolume(volume);
             if (sample->getDataSize() > job.largestSize) job.largestSize = sample->getDataSize();
             ++loaded;
         }

@@ -379,6 +379,26 @@ TEST(BmsConverterTest, AsksWhetherToGoOnWithoutAnUnusedSample) {
     }
 }
 
+TEST(BmsConverterTest, GoesOnWithoutAHalfReadSample) {
+    TempDir dir;
+    writeClicks(dir);
+    // The data chunk names 4000 bytes but holds 8: the read fails after
+    // sizing its block, and the buffer is scaled and dropped, never mixed.
+    Bytes broken = constantWav(2, 500);
+    broken[40] = 0xA0;
+    broken[41] = 0x0F;
+    dir.write("broken.wav", broken);
+    plainAsker = nullptr;
+    BmsConverter converter;
+    converter.setVolume(50);
+    converter.setContinueCallback([](const char*) { return true; });
+    auto mix = render(converter, dir, "#WAV01 a.wav\n#WAV02 broken.wav\n#00011:01\n");
+    ASSERT_TRUE(mix);
+    EXPECT_EQ(4, mix->getDataSize());
+    EXPECT_EQ(500, leftAt(*mix, 0));
+    EXPECT_EQ(dir.file("broken.wav"), converter.getFailedWavPath());
+}
+
 TEST(BmsConverterTest, FailedWavPathHoldsLongPathsWhole) {
     TempDir dir;
     const std::string name = std::string(1500, 'x') + ".wav";
