@@ -2,16 +2,36 @@
 
 #include <climits>
 
-BmsBuffer::BmsBuffer(int size)
-    : size(size > 0 ? size : 0), words(new BmsWord[this->size]), used(0), usedStale(false) {}
+BmsBuffer::BmsBuffer(int size) : size(size > 0 ? size : 0), used(0), usedStale(false) {}
 
 BmsBuffer::~BmsBuffer() = default;
 
+BmsBuffer::Page* BmsBuffer::findPage(int index) const {
+    size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
+    if (block >= blocks.size() || !blocks[block]) return nullptr;
+    return blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
+}
+
+BmsBuffer::Page* BmsBuffer::makePage(int index) {
+    size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
+    if (block >= blocks.size()) blocks.resize(block + 1);
+    if (!blocks[block]) blocks[block].reset(new Block);
+    std::unique_ptr<Page>& page =
+        blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)];
+    if (!page) page.reset(new Page);
+    return page.get();
+}
+
 BmsWord BmsBuffer::set(int index, const BmsWord& word) {
     if (index < 0 || index >= size) return BmsWord();
-    BmsWord previous = words[index];
-    words[index] = word;
-    if (word.differs("00")) {
+    bool empty = word.equals("00");
+    // Emptying a position of a missing page changes nothing.
+    Page* page = empty ? findPage(index) : makePage(index);
+    if (!page) return BmsWord();
+    BmsWord& slot = page->words[index & (PAGE_WORDS - 1)];
+    BmsWord previous = slot;
+    slot = word;
+    if (!empty) {
         if (index >= used) used = index + 1;
     } else if (index + 1 == used) {
         usedStale = true;
@@ -22,13 +42,9 @@ BmsWord BmsBuffer::set(int index, const BmsWord& word) {
 int BmsBuffer::extend(int index) {
     if (index < size) return size;
     // 64-bit, so that growing towards the int limit cannot overflow.
-    long long grown = size;
-    while (grown <= index) grown += GROW_STEP;
-    if (grown > INT_MAX) grown = INT_MAX;
-    std::unique_ptr<BmsWord[]> bigger(new BmsWord[static_cast<size_t>(grown)]);
-    for (int i = 0; i < size; ++i) bigger[i] = words[i];
-    words = std::move(bigger);
-    size = static_cast<int>(grown);
+    long long steps = (static_cast<long long>(index) - size) / GROW_STEP + 1;
+    long long grown = size + steps * GROW_STEP;
+    size = grown > INT_MAX ? INT_MAX : static_cast<int>(grown);
     return size;
 }
 
@@ -44,33 +60,56 @@ bool BmsBuffer::remove(int index) {
 
 int BmsBuffer::clear() {
     int removed = 0;
-    int end = getUsedSize();
-    for (int i = 0; i < end; ++i) {
-        if (words[i].differs("00")) {
-            words[i] = BmsWord();
-            ++removed;
+    for (const std::unique_ptr<Block>& block : blocks) {
+        if (!block) continue;
+        for (const std::unique_ptr<Page>& page : block->pages) {
+            if (!page) continue;
+            for (const BmsWord& word : page->words) removed += word.differs("00");
         }
     }
+    blocks.clear();
     used = 0;
     usedStale = false;
     return removed;
 }
 
 bool BmsBuffer::contains(const BmsWord& word) const {
-    // Past the last object every position is "00".
-    if (word.equals("00") && getUsedSize() < size) return true;
-    int end = word.equals("00") ? size : getUsedSize();
-    for (int i = 0; i < end; ++i) {
-        if (words[i] == word) return true;
+    if (word.equals("00")) {
+        // Past the last object every position is "00"; before it, any position
+        // of a missing page is.
+        int end = getUsedSize();
+        if (end < size) return true;
+        for (int i = 0; i < end; ++i) {
+            if (get(i).equals("00")) return true;
+        }
+        return false;
+    }
+    for (const std::unique_ptr<Block>& block : blocks) {
+        if (!block) continue;
+        for (const std::unique_ptr<Page>& page : block->pages) {
+            if (!page) continue;
+            for (const BmsWord& held : page->words) {
+                if (held == word) return true;
+            }
+        }
     }
     return false;
 }
 
 int BmsBuffer::getUsedSize() const {
-    if (usedStale) {
-        while (used > 0 && words[used - 1].equals("00")) --used;
-        usedStale = false;
+    if (!usedStale) return used;
+    // Walk down from the old end, passing over missing pages whole.
+    while (used > 0) {
+        int index = used - 1;
+        Page* page = findPage(index);
+        if (!page) {
+            used = index & ~(PAGE_WORDS - 1);
+            continue;
+        }
+        if (page->words[index & (PAGE_WORDS - 1)].differs("00")) break;
+        --used;
     }
+    usedStale = false;
     return used;
 }
 

@@ -3,12 +3,15 @@
 #ifndef BMS_CHANNEL_H_
 #define BMS_CHANNEL_H_
 
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "bms/word.h"
 
 // A growable array of words, "00" at every position that holds no object.
-// Positions are tics; reads and writes outside 0 to size - 1 are neutral.
+// Positions are tics; reads and writes outside 0 to size - 1 are neutral. The
+// size is logical: growing it allocates nothing.
 class BmsBuffer {
 public:
     // Lanes grow in steps of ten 4/4 bars.
@@ -22,7 +25,14 @@ public:
 
     int getSize() const { return size; }
     // The word at `index`, "00" outside the buffer. Constant time, no allocation.
-    BmsWord get(int index) const { return index >= 0 && index < size ? words[index] : BmsWord(); }
+    BmsWord get(int index) const {
+        if (index < 0 || index >= size) return BmsWord();
+        size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
+        if (block >= blocks.size() || !blocks[block]) return BmsWord();
+        const Page* page =
+            blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
+        return page ? page->words[index & (PAGE_WORDS - 1)] : BmsWord();
+    }
     // Stores the word and returns the one that was there; outside the buffer
     // nothing is stored and "00" is returned.
     BmsWord set(int index, const BmsWord& word);
@@ -43,8 +53,26 @@ public:
     int getUsedSize() const;
 
 private:
+    // Words live in pages of 1024 that are allocated on the first object
+    // written into them, reached through blocks of 1024 pages: a lane that
+    // reaches far into a long chart pays only for the pages it uses.
+    static constexpr int PAGE_SHIFT = 10;
+    static constexpr int PAGE_WORDS = 1 << PAGE_SHIFT;
+    static constexpr int BLOCK_SHIFT = 20;
+    static constexpr int PAGES_PER_BLOCK = 1 << (BLOCK_SHIFT - PAGE_SHIFT);
+    struct Page {
+        BmsWord words[PAGE_WORDS];
+    };
+    struct Block {
+        std::unique_ptr<Page> pages[PAGES_PER_BLOCK];
+    };
+
+    // The page holding `index` (within the size), or null when none is allocated.
+    Page* findPage(int index) const;
+    Page* makePage(int index);
+
     int size;
-    std::unique_ptr<BmsWord[]> words;
+    std::vector<std::unique_ptr<Block>> blocks;
     // No position at or beyond `used` holds an object; exact unless `usedStale`.
     mutable int used;
     mutable bool usedStale;

@@ -68,6 +68,22 @@ TEST(BmsChannelTest, TracksTheEndOfItsObjects) {
     EXPECT_EQ(0, buffer.getUsedSize());
 }
 
+TEST(BmsChannelTest, ReachesTheIntLimit) {
+    BmsChannel lane(BmsWord("01"));
+    lane.put(2147483646, BmsWord("0A"));
+    EXPECT_EQ(2147483647, lane.getSize());
+    EXPECT_EQ(BmsWord("0A"), lane.get(2147483646));
+    EXPECT_EQ(BmsWord("00"), lane.get(1000000000));
+    EXPECT_EQ(2147483647, lane.getUsedSize());
+    // The largest int is one past the largest possible size.
+    EXPECT_EQ(BmsWord("00"), lane.put(2147483647, BmsWord("0B")));
+    EXPECT_EQ(BmsWord("00"), lane.get(2147483647));
+    lane.put(3, BmsWord("0C"));
+    EXPECT_TRUE(lane.contains(BmsWord("0A")));
+    EXPECT_TRUE(lane.remove(2147483646));
+    EXPECT_EQ(4, lane.getUsedSize());
+}
+
 TEST(BmsChannelTest, LinksOnlyLanesOfItsId) {
     BmsChannel first(BmsWord("01"));
     BmsChannel* other = new BmsChannel(BmsWord("02"));

@@ -195,6 +195,19 @@ TEST(BmsParserTest, ReadsBarLengthsBeforeObjects) {
     EXPECT_EQ(672, chart->getLastPosition());
 }
 
+TEST(BmsParserTest, ReachesFarIntoLongBars) {
+    TempDir dir;
+    // Bar 001 is 5000000 * 384 = 1920000000 tics; its second object sits halfway.
+    std::unique_ptr<BmsBms> chart = load(dir, "#00102:5000000\n#00101:0102\n#00211:03\n");
+    ASSERT_NE(nullptr, chart);
+    const BmsChannel* lane = chart->findChannel(BmsWord("01"));
+    ASSERT_NE(nullptr, lane);
+    EXPECT_EQ(BmsWord("01"), lane->get(384));
+    EXPECT_EQ(BmsWord("02"), lane->get(384 + 960000000));
+    EXPECT_EQ(BmsWord("03"), chart->findChannel(BmsWord("11"))->get(1920000384));
+    EXPECT_EQ(1920000384, chart->getLastPosition());
+}
+
 TEST(BmsParserTest, MergesLinesOfOneChannel) {
     TempDir dir;
     std::unique_ptr<BmsBms> chart =
