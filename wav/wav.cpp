@@ -73,6 +73,15 @@ bool skipForward(std::FILE* file, uint32_t size) {
     return std::fseek(file, static_cast<long>(size), SEEK_CUR) == 0;
 }
 
+// Bytes from the current position to the end of the file; -1 when the file cannot tell.
+int64_t bytesLeft(std::FILE* file) {
+    const long here = std::ftell(file);
+    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(file);
+    if (std::fseek(file, here, SEEK_SET) != 0) return -1;
+    return end < here ? -1 : static_cast<int64_t>(end) - here;
+}
+
 bool writeBytes(std::FILE* file, const void* bytes, size_t count) {
     return std::fwrite(bytes, 1, count, file) == count;
 }
@@ -359,6 +368,14 @@ bool LuWav::read(const char* path) {
     if (blockBytes < data_size) blockBytes = data_size;
     memory_size = static_cast<int>(blockBytes);
     if (debug) std::printf("memory_size = %d\n", memory_size);
+
+    // A data chunk that claims more bytes than the file still holds fails below anyway; finding
+    // that out first keeps a few header bytes from allocating (and clearing) gigabytes.
+    const int64_t remaining = bytesLeft(in);
+    if (remaining >= 0 && remaining < data_size) {
+        if (debug) std::printf("readed = %d\n", static_cast<int>(remaining));
+        return fail();
+    }
 
     // Zero-filled, so bytes that no conversion step writes read as silence.
     data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]());

@@ -275,6 +275,26 @@ TEST(LuWavTest, ReadFailsOnBadFiles) {
     EXPECT_FALSE(test_util::fileExists(dir.file("out.wav")));
 }
 
+TEST(LuWavTest, DataLongerThanFileFailsBeforeAllocating) {
+    // 8-bit mono 2100 Hz grows by 2 * 21 * 2 = 84: a data chunk that claims 25000000 bytes would
+    // size the block at 2100000000 bytes, but only 4 bytes follow in the file.
+    Bytes claim = Bytes{'d', 'a', 't', 'a'};
+    test_util::putLe32(claim, 25000000);
+    claim.insert(claim.end(), {0x80, 0x81, 0x82, 0x83});
+    TempDir dir;
+    const std::string path = dir.write(
+        "a.wav", test_util::riffWave(fmtChunk(test_util::fmtPayload(1, 2100, 8)) + claim));
+    LuWav wav;
+    wav.setDebug(true);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(wav.read(path.c_str()));
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string tail = "data_size = 25000000\nmemory_size = 2100000000\nreaded = 4\nerror\n";
+    ASSERT_GE(out.size(), tail.size());
+    EXPECT_EQ(tail, out.substr(out.size() - tail.size()));
+    EXPECT_EQ(nullptr, wav.data);
+}
+
 TEST(LuWavTest, ExtendDoublesAndZeroFills) {
     const struct {
         bool fresh;
