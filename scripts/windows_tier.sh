@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# The Windows test tier: cross-builds everything for 64-bit (x86_64) and 32-bit
+# (i686) Windows with mingw-w64, runs the unit tests as Windows programs under
+# Wine, and checks that keymix.exe renders the example chart to the same WAV
+# bytes as the Linux build while printing its Japanese texts in Shift-JIS.
+#
+#   64-bit: every unit test, keymix.exe, then the window tests (tests/gui/run.sh).
+#   32-bit: the window framework and x87 precision tests, and keymix.exe.
+#
+# Skips itself, saying why and how to install the tools, when the cross
+# compilers, Wine, Xvfb or the Japanese locale are missing.
+# Environment: JOBS (default 2), BUILD (native build folder, default build).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=${JOBS:-2}
+NATIVE_BUILD=${BUILD:-build}
+TEST_TIMEOUT=${KEYMIX_TEST_TIMEOUT:-120}
+
+. scripts/wine_env.sh
+
+log() { echo "windows tier: $*"; }
+
+missing=""
+for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix cmake iconv cmp; do
+    command -v "$tool" >/dev/null 2>&1 || missing+="$tool "
+done
+missing+=$(wine_env_missing)
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then missing+="locale:ja_JP.UTF-8 "; fi
+if [ ! -f /usr/src/googletest/CMakeLists.txt ]; then missing+="/usr/src/googletest "; fi
+if [ -n "$missing" ]; then
+    log "SKIPPED, this machine lacks: $missing"
+    log "install them with: sudo scripts/install_windows_deps.sh"
+    exit 0
+fi
+
+failures=()
+fail() {
+    failures+=("$1")
+    log "FAILED: $1"
+}
+
+# build <arch>: configures and builds build-win64 or build-win32.
+build() {
+    local bits=$1 triple=$2 dir=build-win$1
+    log "building $dir ($triple)"
+    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$triple.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1 ||
+        { cat "$dir.configure.log"; return 1; }
+    rm -f "$dir.configure.log"
+    cmake --build "$dir" -j "$JOBS"
+}
+
+# Runs ctest in a Windows build folder; extra arguments select tests.
+run_unit_tests() {
+    local dir=$1
+    shift
+    (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout "$TEST_TIMEOUT" "$@")
+}
+
+# The Linux keymix, the reference for the Windows one.
+native_keymix() {
+    [ -f console/CMakeLists.txt ] || return 1
+    if [ ! -x "$NATIVE_BUILD/console/keymix" ]; then
+        cmake -S . -B "$NATIVE_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+            cmake --build "$NATIVE_BUILD" -j "$JOBS" --target keymix >/dev/null || return 1
+    fi
+    [ -x "$NATIVE_BUILD/console/keymix" ] && echo "$ROOT/$NATIVE_BUILD/console/keymix"
+}
+
+# What Windows prints for a Linux program's text output: Shift-JIS, and the
+# C runtime's text mode turns each line feed into CR LF.
+to_windows_text() { iconv -f UTF-8 -t CP932 | perl -pe 's/\n/\r\n/'; }
+
+# Runs keymix (Linux) and keymix.exe (under Wine) in copies of examples/ on
+# the same arguments and compares exit status, standard output and error, and
+# the WAV written.
+compare_keymix() {
+    local exe=$1 label=$2 linux work
+    linux=$(native_keymix) || { fail "$label: no Linux keymix to compare with"; return; }
+    work=$(mktemp -d "${TMPDIR:-/tmp}/keymix-tier.XXXXXX")
+    local cases=(
+        "render|-o out.wav demo.bms"
+        "render-loud-cut|-v 120 -r -o out.wav demo.bms"
+        "usage|"
+        "missing-chart|-o out.wav no_such_chart.bms"
+    )
+    local entry name args side
+    for entry in "${cases[@]}"; do
+        name=${entry%%|*}
+        args=${entry#*|}
+        for side in linux windows; do
+            rm -rf "$work/$side"
+            cp -r examples "$work/$side"
+            if [ $side = linux ]; then
+                # shellcheck disable=SC2086
+                (cd "$work/$side" && timeout "$TEST_TIMEOUT" "$linux" $args \
+                    >../$side.out 2>../$side.err)
+            else
+                # shellcheck disable=SC2086
+                (cd "$work/$side" && timeout "$TEST_TIMEOUT" wine "$exe" $args \
+                    >../$side.out 2>../$side.err)
+            fi
+            echo $? >"$work/$side.status"
+        done
+        [ "$name" = render ] && cp "$work/windows.err" "$work/render.err"
+        local ok=1
+        cmp -s "$work/linux.status" "$work/windows.status" ||
+            { ok=0; log "$label $name: exit status $(cat "$work/linux.status") on Linux," \
+                "$(cat "$work/windows.status") on Windows"; }
+        for stream in out err; do
+            to_windows_text <"$work/linux.$stream" >"$work/expected.$stream"
+            if ! cmp -s "$work/expected.$stream" "$work/windows.$stream"; then
+                ok=0
+                log "$label $name: standard $stream differs from the Linux one in Shift-JIS, CR LF:"
+                diff <(od -c "$work/expected.$stream") <(od -c "$work/windows.$stream") | head -20
+            fi
+        done
+        if [ -f "$work/linux/out.wav" ] || [ -f "$work/windows/out.wav" ]; then
+            cmp "$work/linux/out.wav" "$work/windows/out.wav" ||
+                { ok=0; log "$label $name: the WAV files differ"; }
+        fi
+        if [ $ok = 1 ]; then
+            log "$label $name: same as Linux"
+        else
+            fail "$label keymix.exe $name"
+        fi
+    done
+    # The texts compared above must really carry Japanese in Shift-JIS.
+    local done_text
+    done_text=$(printf 'WAVファイルへ書き込みました' | iconv -f UTF-8 -t CP932)
+    grep -q -F "$done_text" "$work/render.err" ||
+        fail "$label keymix.exe: no success message in Shift-JIS"
+    rm -rf "$work"
+}
+
+run_gui_tests() {
+    if [ -x tests/gui/run.sh ]; then
+        log "window tests: tests/gui/run.sh build-win64"
+        timeout 1800 tests/gui/run.sh "$ROOT/build-win64" || fail "window tests (tests/gui/run.sh)"
+    else
+        log "window tests: tests/gui/run.sh not present yet, skipped"
+    fi
+}
+
+# tier <bits> <triple> <wine arch> <ctest arguments...>
+tier() {
+    local bits=$1 triple=$2 arch=$3
+    shift 3
+    if ! build "$bits" "$triple"; then
+        fail "build-win$bits does not build"
+        return
+    fi
+    log "starting a $arch Wine environment"
+    if ! wine_env_start "$arch"; then
+        fail "no $arch Wine environment"
+        return
+    fi
+    if ! run_unit_tests "build-win$bits" "$@"; then fail "unit tests on $arch"; fi
+    if [ -f "build-win$bits/console/keymix.exe" ] && [ -f examples/demo.bms ]; then
+        compare_keymix "$ROOT/build-win$bits/console/keymix.exe" "win$bits"
+    else
+        log "keymix.exe or examples/demo.bms not part of this build yet, comparison skipped"
+    fi
+    if [ "$bits" = 64 ]; then run_gui_tests; fi
+    wine_env_stop
+}
+
+trap wine_env_stop EXIT
+trap 'exit 130' INT TERM
+
+tier 64 x86_64-w64-mingw32 win64
+tier 32 i686-w64-mingw32 win32 -R '^(LuWindow|LuWindowTable|LuApp|LuControls|X87Precision)Test\.'
+
+if [ ${#failures[@]} -gt 0 ]; then
+    log "${#failures[@]} failure(s):"
+    printf '  %s\n' "${failures[@]}"
+    exit 1
+fi
+log "passed"
