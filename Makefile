@@ -37,7 +37,7 @@ test-sanitize:
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-windows:
-	@if [ -x scripts/windows_tier.sh ]; then scripts/windows_tier.sh; \
+	@if [ -x scripts/windows_tier.sh ]; then BUILD=$(BUILD) JOBS=$(JOBS) scripts/windows_tier.sh; \
 	else echo "Windows tier: not part of this build yet."; fi
 
 test: test-native test-windows
