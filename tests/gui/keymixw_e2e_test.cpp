@@ -521,6 +521,10 @@ TEST_F(KeymixwTest, AsksTwiceBeforeSkippingAnUnusedMissingSample) {
         click(CONVERT_BUTTON);
         Box box = waitBox();
         expectBox(box, "変換続行しますか？", firstQuestion, "6,7", "question");
+        // Asked while loading 0Z, the ninth declared sample, after eight had
+        // loaded: 8 * 100 / 9 percent, the loading half of the bar.
+        EXPECT_EQ("88 0 200", progress());
+        EXPECT_EQ(LOADING, status());
         answer(box, c.firstAnswer);
         if (c.secondAnswer) {
             box = waitBox();
@@ -539,6 +543,9 @@ TEST_F(KeymixwTest, AsksTwiceBeforeSkippingAnUnusedMissingSample) {
             answer(box, IDOK);
             EXPECT_EQ("", openDialogs());
             EXPECT_FALSE(gui_test::exists(output)) << "no file is left behind";
+            // A failure leaves the bar and the status line as loading left them.
+            EXPECT_EQ("88 0 200", progress());
+            EXPECT_EQ(LOADING, status());
         }
     }
 }
