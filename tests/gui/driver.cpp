@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <string>
@@ -538,6 +539,38 @@ bool Session::run(const Fields& f) {
             return fail("WM_SETTEXT timed out");
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ok();
+    } else if (command == "icon_resource") {
+        // icon_resource <exe> <name>: image count of the icon group, then width,
+        // height and bits per pixel of its first image as stored
+        std::wstring path = fromUtf8(arg(1)), name = fromUtf8(arg(2));
+        HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (!module) return fail("cannot load " + arg(1));
+        auto resource = [module](const wchar_t* id, const wchar_t* type, DWORD* size) {
+            HRSRC found = FindResourceW(module, id, type);
+            if (!found) return static_cast<const BYTE*>(nullptr);
+            *size = SizeofResource(module, found);
+            return static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+        };
+        DWORD size = 0;
+        const BYTE* group = resource(name.c_str(), MAKEINTRESOURCEW(14), &size);  // RT_GROUP_ICON
+        if (!group || size < 6 + 14) {
+            FreeLibrary(module);
+            return fail("no icon group " + arg(2));
+        }
+        // GRPICONDIR: reserved, type, count; then 14-byte entries ending in the id.
+        int count = group[4] | group[5] << 8;
+        int firstId = group[6 + 12] | group[6 + 13] << 8;
+        const BYTE* image = resource(MAKEINTRESOURCEW(firstId), MAKEINTRESOURCEW(3), &size);
+        if (!image || size < sizeof(BITMAPINFOHEADER)) {
+            FreeLibrary(module);
+            return fail("no icon image");
+        }
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, image, sizeof header);
+        FreeLibrary(module);
+        // The height counts the image and its mask.
+        ok(join({number(count), number(header.biWidth), number(header.biHeight / 2),
+                 number(header.biBitCount)}));
     } else if (command == "windows") {
         // windows: every top-level window of the launched program, for diagnostics
         for (HWND hwnd : topLevelWindows()) {

@@ -265,24 +265,28 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
     EXPECT_EQ(0x00020010ul, exStyle & 0x00020010ul) << "static edge and accepting files";
     EXPECT_EQ("465 180", window.at(9) + " " + window.at(10)) << "outer size";
 
+    // Styles are exact: child and visible, the class's own bits, no tab stop
+    // and no other extra. The path fields scroll sideways (ES_AUTOHSCROLL), the
+    // check box checks itself (BS_AUTOCHECKBOX), edits have a sunken edge.
     const struct {
         const char* className;
         int id;
         int x, y, width, height;
+        unsigned long style, exStyle;
         const char* text;
     } expected[CONTROL_COUNT] = {
-        {"Static", 0, 5, 14, 25, 20, "入力"},
-        {"Edit", 0, 40, 10, 350, 20, ""},
-        {"Button", 1001, 400, 10, 50, 20, "参照"},
-        {"Static", 0, 5, 44, 25, 20, "出力"},
-        {"Edit", 0, 40, 40, 350, 20, ""},
-        {"Button", 1002, 400, 40, 50, 20, "参照"},
-        {"Static", 0, 5, 74, 55, 20, "音量( % )"},
-        {"Edit", 0, 70, 70, 50, 20, "50"},
-        {"Button", 0, 150, 70, 210, 20, "同じWAVが鳴っても前のを消さない"},
-        {"msctls_progress32", 0, 5, 100, 384, 30, ""},
-        {"Button", 1003, 400, 100, 50, 30, "変換"},
-        {"Static", 0, 5, 135, 460, 20, START_STATUS},
+        {"Static", 0, 5, 14, 25, 20, 0x50000000, 0, "入力"},
+        {"Edit", 0, 40, 10, 350, 20, 0x50000080, 0x200, ""},
+        {"Button", 1001, 400, 10, 50, 20, 0x50000000, 0, "参照"},
+        {"Static", 0, 5, 44, 25, 20, 0x50000000, 0, "出力"},
+        {"Edit", 0, 40, 40, 350, 20, 0x50000080, 0x200, ""},
+        {"Button", 1002, 400, 40, 50, 20, 0x50000000, 0, "参照"},
+        {"Static", 0, 5, 74, 55, 20, 0x50000000, 0, "音量( % )"},
+        {"Edit", 0, 70, 70, 50, 20, 0x50000000, 0x200, "50"},
+        {"Button", 0, 150, 70, 210, 20, 0x50000003, 0, "同じWAVが鳴っても前のを消さない"},
+        {"msctls_progress32", 0, 5, 100, 384, 30, 0x50000000, 0, ""},
+        {"Button", 1003, 400, 100, 50, 30, 0x50000000, 0, "変換"},
+        {"Static", 0, 5, 135, 460, 20, 0x50000000, 0, START_STATUS},
     };
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         SCOPED_TRACE(i);
@@ -290,22 +294,21 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         const auto& want = expected[i];
         EXPECT_EQ(want.className, row[1]);
         EXPECT_EQ(std::to_string(want.id), row[2]);
+        EXPECT_EQ(want.style, std::stoul(row[3]));
+        EXPECT_EQ(want.exStyle, std::stoul(row[4]));
         EXPECT_EQ(std::to_string(want.x) + " " + std::to_string(want.y) + " " +
                       std::to_string(want.width) + " " + std::to_string(want.height),
                   row[5] + " " + row[6] + " " + row[7] + " " + row[8]);
         EXPECT_EQ("1", row[9]) << "visible";
         EXPECT_EQ(want.text, row[10]);
-        unsigned long controlStyle = std::stoul(row[3]);
-        EXPECT_EQ(0ul, controlStyle & 0x00010000ul) << "no tab stop";
-        if (want.className == std::string("Edit")) {
-            // The path fields scroll sideways; the volume field does not.
-            bool scrolls = i == INPUT_EDIT || i == OUTPUT_EDIT;
-            EXPECT_EQ(scrolls ? 0x80ul : 0ul, controlStyle & 0x80ul);
-            EXPECT_EQ(0x200ul, std::stoul(row[4]) & 0x200ul) << "sunken edge";
-        }
     }
     EXPECT_EQ("1", checkState());
     EXPECT_EQ("0 0 200", progress());
+
+    // The program's icon: one 32 x 32 image of 24 bits per pixel named MAIN_ICON.
+    Reply icon = call({"icon_resource", windowsPath(setting("KEYMIXW_EXE")), "MAIN_ICON"});
+    ASSERT_TRUE(icon.ok) << icon.error;
+    EXPECT_EQ("1 32 32 24", icon.at(0) + " " + icon.at(1) + " " + icon.at(2) + " " + icon.at(3));
     shoot("keymixw-start");
 }
 
