@@ -13,6 +13,7 @@
 #include <direct.h>
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
