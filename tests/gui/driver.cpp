@@ -579,6 +579,11 @@ bool Session::run(const Fields& f) {
                   number(IsWindowVisible(hwnd) ? 1 : 0), handleText(GetWindow(hwnd, GW_OWNER))});
         }
         ok();
+    } else if (command == "paint") {
+        // paint <hwnd>: has the window and its controls paint what is pending
+        if (!RedrawWindow(hwndArg(1), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN))
+            return fail("RedrawWindow failed");
+        ok();
     } else if (command == "xid") {
         // xid <hwnd>: the X11 window that Wine shows this window in
         HANDLE xid = GetPropW(hwndArg(1), L"__wine_x11_whole_window");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/gui/harness.h"
@@ -213,6 +214,11 @@ protected:
 
     // A PNG of the main window with its frame, in the build folder.
     void shoot(const std::string& name) {
+        settle();
+        call({"paint", mainWindow});
+        // Wine hands painted pixels to the X server in batches, a few times a
+        // second; give the last batch time to arrive.
+        usleep(200000);
         Reply xid = call({"xid", mainWindow});
         Fields argv = {"import", "-window", xid.ok ? xid.at(0) : "root"};
         argv.push_back(setting("KEYMIX_GUI_SHOTS") + "/" + name + ".png");
