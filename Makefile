@@ -42,5 +42,12 @@ test-windows:
 
 test: test-native test-windows
 
+# Renders the benchmark workloads with the Release build and prints each against the floor of
+# its work (generated once into build-release/bench-workloads).
+bench:
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DKEYMIX_TESTS=OFF
+	cmake --build build-release -j $(JOBS) --target keymix_bench
+	build-release/bench/keymix_bench --dir build-release/bench-workloads
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-win64 build-win32 build-fuzz build-release

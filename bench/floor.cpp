@@ -1,0 +1,108 @@
+// The floor of a workload: the work that no renderer can avoid, done as plainly and quickly as
+// possible. It reads every sample file once, adds every triggered sample (its normalised
+// length, taken from the file's bytes over and over) with 16-bit saturation into a zeroed buffer
+// of the output's size, and writes that buffer as a WAV file.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "bench/workloads.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool readFile(const std::string& path, std::vector<int16_t>* samples) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file.get());
+    if (size < 2 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+    samples->resize(static_cast<size_t>(size) / 2);
+    return std::fread(samples->data(), 2, samples->size(), file.get()) == samples->size();
+}
+
+void addSaturated(int16_t* target, const int16_t* source, int64_t count) {
+    int64_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i sum =
+            _mm_adds_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), sum);
+    }
+#endif
+    for (; i < count; ++i) {
+        const int sum = target[i] + source[i];
+        target[i] = static_cast<int16_t>(std::min(32767, std::max(-32768, sum)));
+    }
+}
+
+void putU32(uint8_t* bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "Usage: keymix_floor <plan.txt> <output.wav>\n");
+        return 2;
+    }
+    const std::string planPath = argv[1];
+    BenchPlan plan;
+    if (!readPlan(planPath, &plan)) {
+        std::fprintf(stderr, "keymix_floor: cannot read the plan %s\n", argv[1]);
+        return 1;
+    }
+    const size_t slash = planPath.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : planPath.substr(0, slash + 1);
+
+    std::vector<std::vector<int16_t>> files(plan.samples.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!readFile(dir + plan.samples[i].file, &files[i])) {
+            std::fprintf(stderr, "keymix_floor: cannot read %s\n", plan.samples[i].file.c_str());
+            return 1;
+        }
+    }
+
+    const size_t outputBytes = static_cast<size_t>(plan.outputBytes);
+    std::unique_ptr<int16_t, decltype(&std::free)> mix(
+        static_cast<int16_t*>(std::calloc(outputBytes / 2 + 1, 2)), &std::free);
+    if (!mix) return 1;
+    for (const BenchTrigger& trigger : plan.triggers) {
+        const std::vector<int16_t>& source = files[trigger.sample];
+        const int64_t available = static_cast<int64_t>(source.size());
+        int16_t* target = mix.get() + trigger.frame * 2;
+        for (int64_t left = plan.samples[trigger.sample].bytes / 2; left > 0;) {
+            const int64_t count = std::min(left, available);
+            addSaturated(target, source.data(), count);
+            target += count;
+            left -= count;
+        }
+    }
+
+    uint8_t header[44] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',
+                          'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,   1,   0,
+                          2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1, 2,   0,   4,
+                          0,   16,  0,    'd',  'a', 't', 'a',  0,    0,   0,   0};
+    putU32(header + 4, static_cast<uint32_t>(outputBytes + 36));
+    putU32(header + 40, static_cast<uint32_t>(outputBytes));
+    File out(std::fopen(argv[2], "wb"));
+    if (!out || std::fwrite(header, 1, sizeof header, out.get()) != sizeof header ||
+        std::fwrite(mix.get(), 1, outputBytes, out.get()) != outputBytes ||
+        std::fclose(out.release()) != 0) {
+        std::fprintf(stderr, "keymix_floor: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}
