@@ -113,6 +113,29 @@ int BmsBuffer::getUsedSize() const {
     return used;
 }
 
+int BmsBuffer::findObject(int from) const {
+    const long long end = getUsedSize();
+    // 64-bit, so that stepping past the last page cannot overflow.
+    long long index = from < 0 ? 0 : from;
+    while (index < end) {
+        size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
+        if (block >= blocks.size()) break;
+        if (!blocks[block]) {
+            index = static_cast<long long>(block + 1) << BLOCK_SHIFT;
+            continue;
+        }
+        const Page* page =
+            blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
+        if (!page) {
+            index = (index | (PAGE_WORDS - 1)) + 1;
+            continue;
+        }
+        if (page->words[index & (PAGE_WORDS - 1)].differs("00")) return static_cast<int>(index);
+        ++index;
+    }
+    return static_cast<int>(end);
+}
+
 BmsChannel::BmsChannel(const BmsWord& id)
     : BmsBuffer(INITIAL_SIZE), id(id), nextLane(nullptr), next(nullptr) {}
 

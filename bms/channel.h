@@ -51,6 +51,10 @@ public:
     // One past the highest position holding an object, 0 for an empty buffer:
     // positions from here on read "00". Cheap (cached between changes).
     int getUsedSize() const;
+    // The first position from `from` on that holds an object, or `getUsedSize()`
+    // when there is none. Passes over unallocated pages whole, so the cost
+    // follows the objects, not the distance between them.
+    int findObject(int from) const;
 
 private:
     // Words live in pages of 1024 that are allocated on the first object

@@ -84,6 +84,35 @@ TEST(BmsChannelTest, ReachesTheIntLimit) {
     EXPECT_EQ(4, lane.getUsedSize());
 }
 
+TEST(BmsChannelTest, FindsTheNextObjectAcrossEmptyPages) {
+    BmsChannel lane(BmsWord("11"));
+    EXPECT_EQ(0, lane.findObject(0));
+    lane.put(7, BmsWord("01"));
+    lane.put(1024, BmsWord("02"));
+    lane.put(5000000, BmsWord("03"));
+    lane.put(2147483646, BmsWord("04"));
+    lane.put(2147483000, BmsWord("05"));
+    lane.remove(2147483000);
+    const struct {
+        int from;
+        int found;
+    } cases[] = {{-5, 7},
+                 {0, 7},
+                 {7, 7},
+                 {8, 1024},
+                 {1025, 5000000},
+                 {5000001, 2147483646},
+                 {2147483646, 2147483646}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        EXPECT_EQ(c.found, lane.findObject(c.from));
+    }
+    // Past the last object: one past it, which is the used size.
+    lane.remove(2147483646);
+    EXPECT_EQ(5000001, lane.findObject(5000001));
+    EXPECT_EQ(5000001, lane.findObject(2000000000));
+}
+
 TEST(BmsChannelTest, LinksOnlyLanesOfItsId) {
     BmsChannel first(BmsWord("01"));
     BmsChannel* other = new BmsChannel(BmsWord("02"));
