@@ -25,6 +25,12 @@ constexpr int TICS_PER_BEAT = 96;
 // One second of 16-bit stereo sound at 44100 Hz.
 constexpr int64_t SPARE_BYTES = 176400;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
+// The walk visits every tic up to the last object, so a chart whose objects lie
+// further out is refused instead of keeping the conversion busy for minutes.
+// 2^25 tics are 87 times a chart of 1000 bars of 4/4; so far out, a trigger
+// fits in the largest output (2^29 frames) only at more than 1700 BPM
+// throughout.
+constexpr int MAX_LAST_TIC = (1 << 25) - 1;
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -128,11 +134,8 @@ struct SoundLane {
 // The first tic from `from` to `last` at which the lane holds an object, or
 // `last` + 1 when there is none.
 int nextObject(const BmsChannel* lane, int from, int last) {
-    const int end = std::min(lane->getUsedSize() - 1, last);
-    for (int tic = from; tic <= end; ++tic) {
-        if (lane->get(tic).toInt() != 0) return tic;
-    }
-    return last + 1;
+    const int tic = lane->findObject(from);
+    return tic < lane->getUsedSize() && tic <= last ? tic : last + 1;
 }
 
 }  // namespace
@@ -145,6 +148,8 @@ struct BmsConverter::Job {
     int largestSize = 0;
     int lastProgress = -1;
     std::unique_ptr<LuWav> mix;
+    // Sample ids that sound lanes hold, found on the first failed read.
+    std::vector<bool> usedIds;
 };
 
 BmsConverter::BmsConverter() = default;
@@ -175,6 +180,10 @@ LuWav* BmsConverter::convert() {
     if (!chart || converted) return nullptr;
     converted = true;
     report(-1);
+    // The last tic is taken before the special lanes are prepared; the walk
+    // and its progress use this one.
+    const int lastTic = chart->getLastPosition();
+    if (lastTic > MAX_LAST_TIC) return nullptr;
 
     Job job;
     std::string directory = chartPath;
@@ -198,9 +207,6 @@ LuWav* BmsConverter::convert() {
         }
     }
 
-    // The last tic is taken before the special lanes are prepared; the walk
-    // and its progress use this one.
-    const int lastTic = chart->getLastPosition();
     const long double estimate = lastTic * static_cast<long double>(framesPerTicAt(tempo));
     const int64_t estimateFrames = estimate < static_cast<long double>(INT64_C(1) << 40)
                                        ? static_cast<int64_t>(estimate)
@@ -218,17 +224,22 @@ LuWav* BmsConverter::convert() {
     return job.mix.release();
 }
 
-bool BmsConverter::usesSample(int id) const {
-    // Every empty position holds "00", so id 00 is no use by itself.
-    if (id == 0) return false;
-    const BmsWord word(id);
-    for (const BmsChannel* channel = chart->getFirstChannel(); channel;
-         channel = channel->getNext()) {
-        for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
-            if (BmsIsSoundChannel(lane->getId()) && lane->contains(word)) return true;
+bool BmsConverter::usesSample(Job& job, int id) const {
+    // One pass over the sound lanes serves every failed read, however many.
+    if (job.usedIds.empty()) {
+        job.usedIds.assign(SAMPLE_COUNT, false);
+        for (const BmsChannel* channel = chart->getFirstChannel(); channel;
+             channel = channel->getNext()) {
+            for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
+                if (!BmsIsSoundChannel(lane->getId())) continue;
+                const int end = lane->getUsedSize();
+                for (int tic = lane->findObject(0); tic < end; tic = lane->findObject(tic + 1))
+                    job.usedIds[lane->get(tic).toInt()] = true;
+            }
         }
     }
-    return false;
+    // Every empty position holds "00", so id 00 is no use by itself.
+    return id != 0 && job.usedIds[id];
 }
 
 bool BmsConverter::loadSamples(Job& job) {
@@ -246,7 +257,7 @@ bool BmsConverter::loadSamples(Job& job) {
             if (!sample->read(path.c_str())) {
                 failedWavPath = path;
                 if (debug) std::printf("WAV READ error => %s \n", path.c_str());
-                if (usesSample(id) || !askContinue(path.c_str())) return false;
+                if (usesSample(job, id) || !askContinue(path.c_str())) return false;
             }
             sample->changeVolume(volume);
             if (sample->getDataSize() > job.largestSize) job.largestSize = sample->getDataSize();
@@ -273,10 +284,11 @@ bool BmsConverter::prepareLanes() {
             bool inside = false;
             bool malformed = false;
             BmsWord start;
-            const int size = lane->getUsedSize();
-            for (int tic = 0; tic < size && !malformed; ++tic) {
+            // From object to object: clearing an end object may lower the used
+            // size, which then ends the scan.
+            for (int tic = lane->findObject(0); tic < lane->getUsedSize() && !malformed;
+                 tic = lane->findObject(tic + 1)) {
                 const BmsWord word = lane->get(tic);
-                if (word.toInt() == 0) continue;
                 if (!inside) {
                     start = word;
                     inside = true;

@@ -66,7 +66,7 @@ private:
     void report(int value);
     bool hasProgress() const { return progressFunction || progressTarget; }
     bool askContinue(const char* path);
-    bool usesSample(int id) const;
+    bool usesSample(Job& job, int id) const;
     bool loadSamples(Job& job);
     bool prepareLanes();
     bool walk(Job& job, double tempo, int lastTic);

@@ -516,6 +516,61 @@ TEST(BmsConverterTest, RefusesTriggersBeyondTheIntRange) {
     }
 }
 
+TEST(BmsConverterTest, RefusesChartsReachingBeyondTheWalkLimit) {
+    // 87381.33203125 * 384 = 33554431.5: the bar-001 object lies at tic 2^25 - 1, the last tic
+    // a walk may reach. 87382 * 384 = 33554688 lies beyond it.
+    const struct {
+        const char* name;
+        const char* chart;
+        bool converts;
+    } cases[] = {
+        {"last tic at the limit", "#00002:87381.33203125\n#00104:01\n", true},
+        {"last tic past the limit", "#00002:87382\n#00104:01\n", false},
+        {"sound past the limit", "#00002:87382\n#00011:01\n#00111:01\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        writeClicks(dir);
+        BmsConverter converter;
+        ProgressLog log;
+        plainLog = &log;
+        converter.setProgressCallback(logPlain);
+        auto mix = render(converter, dir, std::string(CLICKS) + c.chart);
+        plainLog = nullptr;
+        EXPECT_EQ(c.converts, mix != nullptr);
+        if (mix) {
+            EXPECT_EQ(0, mix->getDataSize());
+            EXPECT_EQ(200, log.values.back());
+        } else {
+            // Refused before any sample is loaded.
+            EXPECT_EQ(std::vector<int>{-1}, log.values);
+        }
+    }
+}
+
+TEST(BmsConverterTest, ManyFarLanesAndMissingSamplesStayCheap) {
+    // 300 lanes of channel 01 reaching the last bar and 300 missing samples that no lane uses:
+    // walking each lane tic by tic, or each lane once per missing sample, would take minutes.
+    std::string chart = "#BPM 100000\n#00002:80000\n";
+    for (int i = 0; i < 300; ++i) {
+        const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+        chart += std::string("#WAV") + digits[1 + i / 36] + digits[i % 36] + " gone.wav\n";
+        chart += "#99901:01\n";
+    }
+    TempDir dir;
+    writeClicks(dir);
+    BmsConverter converter;
+    converter.setCutOnRetrigger(false);
+    converter.setContinueCallback([](const char*) { return true; });
+    auto mix = render(converter, dir, std::string(CLICKS) + chart);
+    ASSERT_TRUE(mix);
+    // Each lane triggers a.wav at the start of bar 999, all at one frame:
+    // 300 * 1000 saturates at 32767.
+    EXPECT_EQ(std::vector<int>{static_cast<int>(mix->getDataSize() / 4 - 1)}, soundingFrames(*mix));
+    EXPECT_EQ(32767, leftAt(*mix, mix->getDataSize() / 4 - 1));
+}
+
 TEST(BmsConverterTest, AnswersASecondCallWithAFailure) {
     TempDir dir;
     writeClicks(dir);
