@@ -49,5 +49,18 @@ bench:
 	cmake --build build-release -j $(JOBS) --target keymix_bench
 	build-release/bench/keymix_bench --dir build-release/bench-workloads
 
+# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-fuzz and runs each for FUZZ_SECONDS seconds, one after the other; new inputs collect in
+# build-fuzz/fuzz/corpus/<target>. The closing lines give each target's executions.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKEYMIX_FUZZ=ON -DKEYMIX_TESTS=OFF -DKEYMIX_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bms_load_fuzzer wav_read_fuzzer convert_fuzzer
+	cd $(FUZZ_BUILD)/fuzz && ctest --output-on-failure -j 1
+	@grep -E '^([0-9]+/[0-9]+ Testing:|stat::number_of_executed_units)' \
+	    $(FUZZ_BUILD)/fuzz/Testing/Temporary/LastTest.log || true
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-win64 build-win32 build-fuzz build-release
