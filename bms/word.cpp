@@ -55,6 +55,7 @@ void BmsWord::set(char c1, char c2) {
 }
 
 void BmsWord::toText(char* buffer) const {
+    if (!buffer) return;
     buffer[0] = first;
     buffer[1] = second;
     buffer[2] = '\0';
