@@ -5,7 +5,7 @@
 # bytes as the Linux build while printing its Japanese texts in Shift-JIS.
 #
 #   64-bit: every unit test, keymix.exe, then the window tests (tests/gui/run.sh).
-#   32-bit: the window framework and x87 precision tests, and keymix.exe.
+#   32-bit: the window framework and x87 precision tests, keymix.exe and the window tests.
 #
 # Skips itself, saying why and how to install the tools, when the cross
 # compilers, Wine, Xvfb or the Japanese locale are missing.
@@ -135,9 +135,10 @@ compare_keymix() {
 }
 
 run_gui_tests() {
+    local dir=$1
     if [ -x tests/gui/run.sh ]; then
-        log "window tests: tests/gui/run.sh build-win64"
-        timeout 1800 tests/gui/run.sh "$ROOT/build-win64" || fail "window tests (tests/gui/run.sh)"
+        log "window tests: tests/gui/run.sh $dir"
+        timeout 1800 tests/gui/run.sh "$ROOT/$dir" || fail "window tests on $dir (tests/gui/run.sh)"
     else
         log "window tests: tests/gui/run.sh not present yet, skipped"
     fi
@@ -162,7 +163,7 @@ tier() {
     else
         log "keymix.exe or examples/demo.bms not part of this build yet, comparison skipped"
     fi
-    if [ "$bits" = 64 ]; then run_gui_tests; fi
+    run_gui_tests "build-win$bits"
     wine_env_stop
 }
 
