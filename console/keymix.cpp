@@ -41,6 +41,7 @@ struct Settings {
     bool debug = false;
     bool cutOnRetrigger = false;
     bool continuePastUnusedSamples = false;
+    bool extendedSamples = false;
 };
 
 // The answer to the continue question (option -i). A plain function answers
@@ -98,6 +99,9 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 break;
             case 'r':
                 settings->cutOnRetrigger = true;
+                break;
+            case 'x':
+                settings->extendedSamples = true;
                 break;
             case 'o':
                 if (++i >= argc) return false;
@@ -186,6 +190,7 @@ int runKeymix(int argc, char** argv) {
     BmsConverter converter;
     converter.setDebug(settings.debug);
     converter.setCutOnRetrigger(settings.cutOnRetrigger);
+    converter.setExtendedSamples(settings.extendedSamples);
     converter.setChartPath(settings.inputPath);
     if (!converter.open()) {
         std::fprintf(messages(), PARSE_FAILED, settings.inputPath);

@@ -11,6 +11,8 @@
 #include "bms/bms.h"
 #include "bms/parser.h"
 #include "console/make_path.h"
+#include "convert/sample_lookup.h"
+#include "wav/extended_reader.h"
 #include "wav/wav.h"
 
 namespace {
@@ -138,6 +140,17 @@ int nextObject(const BmsChannel* lane, int from, int last) {
     return tic < lane->getUsedSize() && tic <= last ? tic : last + 1;
 }
 
+// Reads the sample registered as `name` into `sample`: from `path`, its path as written, or with
+// the extended samples from the file that the lookup finds, decoded as its content calls for.
+bool readSample(LuWav* sample, const std::string& directory, const char* name,
+                const std::string& path, bool extended) {
+    if (!extended) return sample->read(path.c_str());
+    const std::string found = findSampleFile(directory, name);
+    if (found.empty()) return false;
+    if (sample->debug && found != path) std::printf("found %s\n", found.c_str());
+    return LuReadExtended(found.c_str(), sample);
+}
+
 }  // namespace
 
 // The working data of one convert call.
@@ -254,7 +267,7 @@ bool BmsConverter::loadSamples(Job& job) {
             sample->setDebug(debug);
             const std::string path = job.baseDirectory + name;
             if (debug) std::printf("----wav open %s-------------------------\n", path.c_str());
-            if (!sample->read(path.c_str())) {
+            if (!readSample(sample, job.baseDirectory, name, path, extendedSamples)) {
                 failedWavPath = path;
                 if (debug) std::printf("WAV READ error => %s \n", path.c_str());
                 if (usesSample(job, id) || !askContinue(path.c_str())) return false;

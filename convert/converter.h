@@ -31,6 +31,10 @@ public:
     void setDebug(bool flag) { debug = flag; }
     // Loudness in percent applied to every sample before mixing; 100 keeps them.
     void setVolume(int percent) { volume = percent; }
+    // When set, sample files are looked up forgivingly and may be Ogg Vorbis or wider WAV
+    // formats (findSampleFile, LuReadExtended); a failed one is still named by its path as
+    // the chart writes it.
+    void setExtendedSamples(bool flag) { extendedSamples = flag; }
 
     // The plain form is called first, then the bound one; either may be empty.
     void setProgressCallback(ProgressFunction function) { progressFunction = function; }
@@ -80,6 +84,7 @@ private:
     std::function<void(int)> progressTarget;
     std::function<bool(const char*)> continueTarget;
     bool debug = false;
+    bool extendedSamples = false;
     std::string failedWavPath;
     bool opened = false;
     bool converted = false;

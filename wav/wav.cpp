@@ -400,6 +400,46 @@ bool LuWav::read(const char* path) {
     return true;
 }
 
+bool LuWav::readSamples(int channels, int rate, const int16_t* samples, int64_t count) {
+    auto fail = [this] {
+        if (debug) std::printf("error\n");
+        return false;
+    };
+    if ((channels != 1 && channels != 2) || rate < MIN_FREQUENCY || count < 0 ||
+        count > MAX_BLOCK_SIZE / 2)
+        return fail();
+    channel_count = channels;
+    frequency = rate;
+    bit_rate = 16;
+    data_size = static_cast<int>(count * 2);
+    if (debug) std::printf("data_size = %d\n", data_size);
+
+    // Sized once for the final format, as `read` does.
+    const long double ratio = static_cast<long double>(FIXED_FREQUENCY) / frequency;
+    const long double finalSize =
+        static_cast<long double>(static_cast<int64_t>(data_size) * (2 / channel_count)) * ratio;
+    if (finalSize >= static_cast<long double>(MAX_BLOCK_SIZE) + 1) return fail();
+    int64_t blockBytes = static_cast<int64_t>(finalSize);
+    if (blockBytes < data_size) blockBytes = data_size;
+    memory_size = static_cast<int>(blockBytes);
+    if (debug) std::printf("memory_size = %d\n", memory_size);
+    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]());
+    if (!data) {
+        memory_size = 0;
+        return fail();
+    }
+    if (count > 0) std::memcpy(data.get(), samples, static_cast<size_t>(data_size));
+
+    if (!change2ch()) return fail();
+    if (debug) std::printf("2ch changed\n");
+    if (!change44kHz()) return fail();
+    if (debug) {
+        std::printf("44kHz changed\n");
+        std::printf("data head = %p\n", headOf(data.get(), memory_size));
+    }
+    return true;
+}
+
 bool LuWav::change16bit() {
     if (bit_rate != 8) return true;
     if (!extend(2 * static_cast<int64_t>(data_size))) return false;

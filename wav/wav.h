@@ -35,6 +35,12 @@ public:
     // construction; after false the buffer is only fit to be destroyed.
     bool read(const char* path);
 
+    // Takes `count` 16-bit samples of one or two interleaved channels at `rate` Hz (2100 Hz or
+    // more) and converts them in place to 16-bit stereo 44100 Hz, as `read` does with the
+    // samples of a file. Meant for a buffer fresh from construction; false when the result would
+    // exceed 2^31 - 1 bytes or memory runs out.
+    bool readSamples(int channels, int rate, const int16_t* samples, int64_t count);
+
     // Makes the block hold at least `size` bytes, doubling its capacity (from 1024 when there
     // is no block); the added bytes are zero. False, with nothing changed, when `size` exceeds
     // 2^31 - 1 or the block cannot be allocated.

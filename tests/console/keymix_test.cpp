@@ -70,7 +70,7 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         {"-v", "-", "song.bms"},
         {"-v", " +", "song.bms"},
         {"-v", "-o", "song.bms"},
-        {"-x", "song.bms"},
+        {"-z", "song.bms"},
         {"-D", "song.bms"},
         {"-", "song.bms"},
         {"a.bms", "b.bms"},

@@ -137,7 +137,7 @@ private:
 
 TEST(KeymixE2eTest, UsageLineEndsWithStatusZero) {
     const std::vector<std::vector<std::string>> cases = {
-        {}, {"-v"}, {"-v", "abc", "song.bms"}, {"-x", "song.bms"}, {"a.bms", "b.bms"}};
+        {}, {"-v"}, {"-v", "abc", "song.bms"}, {"-z", "song.bms"}, {"a.bms", "b.bms"}};
     TempDir dir;
     for (const auto& args : cases) {
         SCOPED_TRACE(args.empty() ? "(none)" : args[0]);
