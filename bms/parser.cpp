@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bms/bms.h"
 
@@ -70,6 +71,9 @@ struct Parser {
     BmsWord channel;
     // Channel 01 lines met so far per bar: the lane the next one goes to.
     int layers[BmsBms::BAR_COUNT] = {};
+    // The channel 01 lanes of this load in chain order, so that lane k is found
+    // without stepping through the k lanes before it.
+    std::vector<BmsChannel*> backgroundLanes;
     // Sum of all bar lengths, kept below 2^31 so no tic position can overflow.
     long long totalTics = 0;
 
@@ -337,20 +341,19 @@ struct Parser {
     // Each channel 01 line of a bar gets its own lane, so that background sounds
     // written on several lines of one bar all play.
     void placeBackground() {
-        int layer = layers[bar]++;
-        BmsChannel* lane = chart->findChannel(channel);
-        BmsChannel* previous = nullptr;
-        for (int i = 0; i < layer && lane; ++i) {
-            previous = lane;
-            lane = lane->getNextLane();
-        }
-        if (!lane) {
+        // Lanes are made one at a time, so lane k is new exactly when k lanes exist.
+        size_t layer = static_cast<size_t>(layers[bar]++);
+        BmsChannel* lane = nullptr;
+        if (layer < backgroundLanes.size()) {
+            lane = backgroundLanes[layer];
+        } else {
             lane = new BmsChannel(channel);
-            if (previous) {
-                previous->setNextLane(lane);
-            } else {
+            if (backgroundLanes.empty()) {
                 chart->insertChannel(lane);
+            } else {
+                backgroundLanes.back()->setNextLane(lane);
             }
+            backgroundLanes.push_back(lane);
         }
         chart->spreadObjects(bar, lane, objects.data(), objects.size(), false);
     }
@@ -374,10 +377,12 @@ bool BmsLoad(const char* path, BmsBms** chart) {
     parser.file = file.get();
     parser.chart = loaded.get();
     for (int& layer : parser.layers) layer = 0;
+    parser.backgroundLanes.clear();
     parser.totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
     bool ok = parser.runPass(1) && parser.runPass(2);
     parser.file = nullptr;
     parser.chart = nullptr;
+    std::vector<BmsChannel*>().swap(parser.backgroundLanes);
     if (!ok) return false;
 
     parser.resultCode = BMS_OK;

@@ -250,6 +250,27 @@ TEST(BmsParserTest, GivesEachBackgroundLineItsLane) {
     EXPECT_EQ(2, chart->getChannelCount());
 }
 
+TEST(BmsParserTest, ManyBackgroundLinesOfOneBar) {
+    // 20000 lines of one bar make 20000 lanes; lines of a later bar reuse them in order.
+    // Stepping through the lanes before each new one would take minutes at this count.
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "#00001:01\n";
+    text += "#00101:02\n#00101:03\n";
+    TempDir dir;
+    std::unique_ptr<BmsBms> chart = load(dir, text);
+    ASSERT_NE(nullptr, chart);
+    int count = 0;
+    for (const BmsChannel* lane = chart->findChannel(BmsWord("01")); lane;
+         lane = lane->getNextLane()) {
+        EXPECT_EQ(BmsWord("01"), lane->get(0));
+        const char* const later[] = {"02", "03"};
+        EXPECT_EQ(BmsWord(count < 2 ? later[count] : "00"), lane->get(384));
+        ++count;
+    }
+    EXPECT_EQ(20000, count);
+    EXPECT_EQ(1, chart->getChannelCount());
+}
+
 TEST(BmsParserTest, OverFullLinesDropOrCollide) {
     TempDir dir;
     std::string pairs;
