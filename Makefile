@@ -57,7 +57,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DKEYMIX_FUZZ=ON -DKEYMIX_TESTS=OFF -DKEYMIX_FUZZ_SECONDS=$(FUZZ_SECONDS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bms_load_fuzzer wav_read_fuzzer convert_fuzzer
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	cd $(FUZZ_BUILD)/fuzz && ctest --output-on-failure -j 1
 	@grep -E '^([0-9]+/[0-9]+ Testing:|stat::number_of_executed_units)' \
 	    $(FUZZ_BUILD)/fuzz/Testing/Temporary/LastTest.log || true
