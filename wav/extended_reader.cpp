@@ -98,7 +98,7 @@ int16_t toSample(const uint8_t* bytes, int bits, bool isFloat) {
             const uint32_t word = static_cast<uint32_t>(bytes[0]) << 8 |
                                   static_cast<uint32_t>(bytes[1]) << 16 |
                                   static_cast<uint32_t>(bytes[2]) << 24;
-            return LuRoundToSample(static_cast<int32_t>(word) / 16777216.0L);
+            return LuRoundToSample(static_cast<int32_t>(word) / 65536.0L);
         }
         default:
             return LuRoundToSample(static_cast<int32_t>(le32(bytes)) / 65536.0L);

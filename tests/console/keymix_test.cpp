@@ -123,6 +123,9 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         {{"-debug", "-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50", true},
         {{"-d", "-d", "-i", "-r", "-r", "song.bms"}, "song.bms", "song.wav", "50", true},
         {{"-input", "-rr", "song.bms"}, "song.bms", "song.wav", "50"},
+        // -x changes how samples load, nothing printed before; -xd counts as -x.
+        {{"-x", "-x", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-xd", "song.bms", "-x"}, "song.bms", "song.wav", "50"},
     };
     // Run in an empty folder, so that none of the charts named here exists.
     test_util::TempDir dir;

@@ -386,4 +386,32 @@ TEST(KeymixE2eTest, RendersTheExampleChart) {
     EXPECT_EQ(expectedHeader, header);
 }
 
+// Key sounds that are Ogg Vorbis files named .wav in the chart, one of them also spelt in
+// another case and with the other extension on disk. Without -x the chart fails as with any
+// unreadable sample; with -x it converts.
+TEST(KeymixE2eTest, OptionXReadsOggKeySounds) {
+    TempDir dir;
+    dir.write("song.bms", "#WAV01 tone.wav\n#WAV02 LEFT.wav\n#00011:01\n#00012:02\n");
+    dir.write("tone.wav", test_util::readFile("tests/wav/data/sine_mono_22050.ogg"));
+    dir.write("left.ogg", test_util::readFile("tests/wav/data/sine_left_44100.ogg"));
+
+    Result plain = runKeymix(dir, {"song.bms"});
+    EXPECT_EQ(FAILED, plain.status);
+    EXPECT_EQ(
+        settings("song.bms", "song.wav", 50) + "WAV変換準備中 ......\nWAV読み込み中\n" + RULER,
+        plain.out);
+    EXPECT_EQ("\nWAVへの変換失敗\n", plain.err);
+    EXPECT_FALSE(test_util::fileExists(dir.file("song.wav")));
+
+    Result extended = runKeymix(dir, {"-x", "song.bms"});
+    EXPECT_EQ(0, extended.status);
+    EXPECT_EQ(settings("song.bms", "song.wav", 50) + loadingBar() + "*\n", extended.out);
+    EXPECT_EQ(written("song.wav"), extended.err);
+    // tone.wav holds 2205 frames at 22050 Hz, 4410 at 44100 Hz; LEFT.wav 2205 frames.
+    Bytes song = test_util::readFile(dir.file("song.wav"));
+    ASSERT_EQ(44u + 4410u * 4, song.size());
+    Bytes header = test_util::pcmWav(2, 44100, 16, Bytes(4410 * 4, 0));
+    EXPECT_EQ(Bytes(header.begin(), header.begin() + 44), Bytes(song.begin(), song.begin() + 44));
+}
+
 }  // namespace
