@@ -22,13 +22,21 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-bool readFile(const std::string& path, std::vector<int16_t>* samples) {
+// A whole file as 16-bit samples, read into memory that is not cleared first.
+struct Samples {
+    std::unique_ptr<int16_t[]> data;
+    int64_t count = 0;
+};
+
+bool readFile(const std::string& path, Samples* samples) {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
     const long size = std::ftell(file.get());
     if (size < 2 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-    samples->resize(static_cast<size_t>(size) / 2);
-    return std::fread(samples->data(), 2, samples->size(), file.get()) == samples->size();
+    samples->count = size / 2;
+    samples->data.reset(new int16_t[static_cast<size_t>(samples->count)]);
+    const size_t count = static_cast<size_t>(samples->count);
+    return std::fread(samples->data.get(), 2, count, file.get()) == count;
 }
 
 void addSaturated(int16_t* target, const int16_t* source, int64_t count) {
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
     const size_t slash = planPath.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : planPath.substr(0, slash + 1);
 
-    std::vector<std::vector<int16_t>> files(plan.samples.size());
+    std::vector<Samples> files(plan.samples.size());
     for (size_t i = 0; i < files.size(); ++i) {
         if (!readFile(dir + plan.samples[i].file, &files[i])) {
             std::fprintf(stderr, "keymix_floor: cannot read %s\n", plan.samples[i].file.c_str());
@@ -80,12 +88,11 @@ int main(int argc, char** argv) {
         static_cast<int16_t*>(std::calloc(outputBytes / 2 + 1, 2)), &std::free);
     if (!mix) return 1;
     for (const BenchTrigger& trigger : plan.triggers) {
-        const std::vector<int16_t>& source = files[trigger.sample];
-        const int64_t available = static_cast<int64_t>(source.size());
+        const Samples& source = files[trigger.sample];
         int16_t* target = mix.get() + trigger.frame * 2;
         for (int64_t left = plan.samples[trigger.sample].bytes / 2; left > 0;) {
-            const int64_t count = std::min(left, available);
-            addSaturated(target, source.data(), count);
+            const int64_t count = std::min(left, source.count);
+            addSaturated(target, source.data.get(), count);
             target += count;
             left -= count;
         }
