@@ -257,7 +257,11 @@ bool BmsConverter::usesSample(Job& job, int id) const {
 
 bool BmsConverter::loadSamples(Job& job) {
     const BmsRegistArray* wavs = chart->getWavs();
-    const int declared = wavs->count();
+    // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
+    // text in its slot, which loading passes over, and counting it would keep the share
+    // from ever reaching 100.
+    int declared = 0;
+    for (int id = 0; id < SAMPLE_COUNT; ++id) declared += *wavs->get(BmsWord(id)) != '\0';
     int loaded = 0;
     for (int id = 0; id < SAMPLE_COUNT; ++id) {
         const char* name = wavs->get(BmsWord(id));

@@ -464,6 +464,9 @@ TEST(BmsConverterTest, ReportsProgressInOrder) {
          true, join(join({-1}, range(0, 100)), range(110, 200, 10))},
         {"one tic only", "#WAV01 a.wav\n#00011:01\n", true, join({-1}, range(0, 100)) + 200},
         {"no sample declared", "#00011:01\n", true, join({-1}, range(0, 100)) + 200},
+        // A NUL byte right after the key leaves an empty name, which declares nothing.
+        {"empty name", std::string("#WAV01 a.wav\n#WAV02 ") + '\0' + "x\n#00011:01\n", true,
+         join({-1}, range(0, 100)) + 200},
         // Last tic 384: tic 3 gives 100 + 300 / 384 = 100, tic 4 gives 101, and
         // every integer up to 199 (tic 383) follows.
         {"long chart", "#WAV01 a.wav\n#00111:01\n", true, join({-1}, range(0, 200))},
