@@ -108,6 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BmsConverter converter;
     converter.setChartPath(path.c_str());
     converter.setDebug(size % 3 == 0);
+    // The forgiving lookup of sample names, and the wider formats, for some inputs.
+    converter.setExtendedSamples(size % 7 == 0);
     if (!converter.open()) return 0;
     converter.setCutOnRetrigger(size % 5 < 3);
     converter.setVolume(static_cast<int>(size % 251) - 50);
