@@ -121,8 +121,11 @@ TEST(BadRunTest, SamplesThatAreFoldersOrNothing) {
         {"used folder", "#WAV02 sub\n#00011:02\n", "sub", false, false},
         {"used chart folder", "#WAV02 .\n#00011:02\n", ".", false, false},
         {"used nothing", "#WAV02 none.wav\n#00011:02\n", "none.wav", false, false},
-        // The name keeps its trailing blanks, so no file has it.
+#ifndef _WIN32
+        // The name keeps its trailing blanks, so no file has it. Windows drops
+        // trailing blanks when it opens a file: there the name finds a.wav.
         {"used name with blanks", "#WAV02 a.wav  \n#00011:02\n", "a.wav  ", false, false},
+#endif
         {"unused folder", "#WAV02 sub\n#00011:01\n", "sub", true, true},
         {"unused nothing", "#WAV02 none.wav\n#00011:01\n", "none.wav", true, true},
     };
