@@ -19,12 +19,19 @@
 #include <unistd.h>
 #endif
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,10 +133,173 @@ void storeFrame(uint8_t* block, int64_t index, Frame frame) {
     std::memcpy(block + index * 4, &frame, 4);
 }
 
-// low + trunc((high - low) * t): lies between low and high.
-int16_t interpolate(int low, int high, double t) {
-    const long double step = static_cast<long double>(high - low) * t;
-    return static_cast<int16_t>(low + static_cast<int>(step));
+// Whether 44100 / frequency is exact in binary floating point: its reduced denominator is a
+// power of two. The quotient by it of a frame that lands on a whole source frame is then exact.
+bool exactRatio(int frequency) {
+    int64_t a = FIXED_FREQUENCY;
+    int64_t b = frequency;
+    while (b != 0) {
+        const int64_t rest = a % b;
+        a = b;
+        b = rest;
+    }
+    const int64_t denominator = frequency / a;
+    return (denominator & (denominator - 1)) == 0;
+}
+
+// The source frame of each destination frame i in resampling, trunc(i / ratio) in extended
+// precision with ratio = 44100 / frequency, for i moving one frame at a time. It keeps
+// i * frequency = quotient * 44100 + rest in integers. The extended-precision quotient lies
+// within a relative 2^-52 of i * frequency / 44100, less than 2^-21 for any frame of a buffer,
+// so it truncates to `quotient` whenever `rest` is not 0: the exact value then lies at least
+// 1/44100 from an integer. At a rest of 0 it is computed as it stands, unless the ratio is exact.
+class SourceFrames {
+public:
+    SourceFrames(int64_t frame, int frequency, long double ratio)
+        : frame(frame),
+          quotient(frame * frequency / FIXED_FREQUENCY),
+          rest(frame * frequency % FIXED_FREQUENCY),
+          stepQuotient(frequency / FIXED_FREQUENCY),
+          stepRest(frequency % FIXED_FREQUENCY),
+          ratio(ratio),
+          exact(exactRatio(frequency)) {}
+
+    int64_t source() const {
+        return rest != 0 || exact ? quotient : static_cast<int64_t>(frame / ratio);
+    }
+    void next() {
+        ++frame;
+        quotient += stepQuotient;
+        rest += stepRest;
+        if (rest >= FIXED_FREQUENCY) {
+            rest -= FIXED_FREQUENCY;
+            ++quotient;
+        }
+    }
+    void previous() {
+        --frame;
+        quotient -= stepQuotient;
+        rest -= stepRest;
+        if (rest < 0) {
+            rest += FIXED_FREQUENCY;
+            --quotient;
+        }
+    }
+
+private:
+    int64_t frame;
+    int64_t quotient;
+    int64_t rest;
+    const int64_t stepQuotient;
+    const int64_t stepRest;
+    const long double ratio;
+    const bool exact;
+};
+
+// The lowest destination frame of each source frame's group in up-sampling, the lowest j with
+// trunc(j / ratio) = s in extended precision, for source frames s moving down one at a time. In
+// exact arithmetic it is first = ceil(s * 44100 / frequency), kept as
+// s * 44100 = first * frequency - rest in integers. Frame first - 1 lies at least 1/44100 below
+// s and frame first + 1 at least 1/21 above it, so only where rest is 0, and first / ratio is
+// exactly s, can extended precision put the frame in the group below, moving the start up one;
+// with an exact ratio it never does.
+class GroupStarts {
+public:
+    GroupStarts(int64_t source, int frequency, long double ratio)
+        : source(source),
+          first((source * FIXED_FREQUENCY + frequency - 1) / frequency),
+          rest(first * frequency - source * FIXED_FREQUENCY),
+          frequency(frequency),
+          stepQuotient(FIXED_FREQUENCY / frequency),
+          stepRest(FIXED_FREQUENCY % frequency),
+          ratio(ratio),
+          exact(exactRatio(frequency)) {}
+
+    int64_t start() const {
+        if (rest != 0 || exact || static_cast<int64_t>(first / ratio) == source) return first;
+        return first + 1;
+    }
+    void previous() {
+        --source;
+        first -= stepQuotient;
+        rest += stepRest;
+        if (rest >= frequency) {
+            rest -= frequency;
+            --first;
+        }
+    }
+
+private:
+    int64_t source;
+    int64_t first;
+    int64_t rest;
+    const int64_t frequency;
+    const int64_t stepQuotient;
+    const int64_t stepRest;
+    const long double ratio;
+    const bool exact;
+};
+
+// The weights of the frames between two anchors that lie `count` frames apart minus one:
+// t = (count + 1 - m) / (count + 1) for m = 1 to count, formed in extended precision and
+// stored as doubles, with what `interpolate` needs to know about each.
+class Weights {
+public:
+    struct Weight {
+        double t;
+        // t lies below (count + 1 - m) / (count + 1).
+        bool below;
+    };
+
+    const std::vector<Weight>& of(int64_t count) {
+        if (count >= static_cast<int64_t>(cache.size())) {
+            if (count > MAX_CACHED) {
+                scratch = make(count);
+                return scratch;
+            }
+            cache.resize(static_cast<size_t>(count) + 1);
+        }
+        std::vector<Weight>& weights = cache[static_cast<size_t>(count)];
+        if (weights.empty() && count > 0) weights = make(count);
+        return weights;
+    }
+
+private:
+    // Far above the 21 frames of the lowest rate; larger gaps are not kept.
+    static constexpr int64_t MAX_CACHED = 64;
+
+    static std::vector<Weight> make(int64_t count) {
+        std::vector<Weight> weights(static_cast<size_t>(count));
+        for (int64_t m = 1; m <= count; ++m) {
+            const double t =
+                static_cast<double>(static_cast<long double>(count + 1 - m) / (count + 1));
+            // t * (count + 1) is exact in extended precision while count + 1 has at most 11
+            // bits; beyond that every weight takes the careful path.
+            const bool below =
+                count + 1 > 2048 || static_cast<long double>(t) * (count + 1) < count + 1 - m;
+            weights[static_cast<size_t>(m - 1)] = {t, below};
+        }
+        return weights;
+    }
+
+    std::vector<std::vector<Weight>> cache;
+    std::vector<Weight> scratch;
+};
+
+// low + trunc((high - low) * t) with the product in extended precision: lies between low and
+// high. The double product gives the same truncation except where it lands on or next to an
+// integer: with d = high - low and t within a relative 2^-52 of k / n (n = count + 1 <= 2048),
+// d * k / n that is not whole lies at least 1/n from an integer, which neither product nears;
+// when it is whole and t is at or above k / n, both products lie at or beyond it, away from
+// zero. Only a whole d * k / n with t below k / n needs the extended product itself.
+int16_t interpolate(int low, int high, const Weights::Weight& weight) {
+    const int difference = high - low;
+    const double product = difference * weight.t;
+    if (weight.below && std::fabs(product - std::nearbyint(product)) < 1e-6) {
+        const long double step = static_cast<long double>(difference) * weight.t;
+        return static_cast<int16_t>(low + static_cast<int>(step));
+    }
+    return static_cast<int16_t>(low + static_cast<int>(product));
 }
 
 // The kernels run over a whole number of 16-sample blocks first, so that the compiler's
@@ -142,19 +312,78 @@ inline int16_t saturate(int value) {
     return static_cast<int16_t>(value);
 }
 
+// SSE2 has the saturating 16-bit addition and subtraction as single instructions (paddsw,
+// psubsw), eight samples at a time; the compiler does not find them in the plain loop.
 void addSaturated(int16_t* __restrict target, const int16_t* __restrict source, int64_t count) {
-    const int64_t blocked = count & ~(KERNEL_BLOCK - 1);
-    for (int64_t i = 0; i < blocked; ++i) target[i] = saturate(target[i] + source[i]);
-    for (int64_t i = blocked; i < count; ++i) target[i] = saturate(target[i] + source[i]);
+    int64_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_adds_epi16(a, b));
+    }
+#endif
+    for (; i < count; ++i) target[i] = saturate(target[i] + source[i]);
 }
 
 void subtractSaturated(int16_t* __restrict target, const int16_t* __restrict source,
                        int64_t count) {
-    const int64_t blocked = count & ~(KERNEL_BLOCK - 1);
-    for (int64_t i = 0; i < blocked; ++i) target[i] = saturate(target[i] - source[i]);
-    for (int64_t i = blocked; i < count; ++i) target[i] = saturate(target[i] - source[i]);
+    int64_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_subs_epi16(a, b));
+    }
+#endif
+    for (; i < count; ++i) target[i] = saturate(target[i] - source[i]);
 }
 
+#if LDBL_MANT_DIG >= 64
+// With a mantissa of 64 bits or more, trunc(sample * (percent * 0.01)) in extended precision is
+// the integer quotient sample * percent / 100. The double 0.01 lies above 1/100 by a relative
+// 2.08e-17, far more than the rounding of either product (2^-64, 5.4e-20), so the product lies
+// beyond the exact quotient, away from zero, by less than 1.5e-5 of it even at the largest
+// percent: a whole quotient truncates to itself, and one that is not whole lies at least 0.01
+// from the next integer, which the error never reaches.
+void scaleByPercent(int16_t* samples, int64_t count, int percent) {
+    int64_t i = 0;
+#if defined(__SSE2__)
+    // The same quotient in single precision, eight samples at a time: for |percent| <= 200 the
+    // product is exact as a float, and the float just above 1/100 exceeds it by a relative
+    // 7.08e-8, more than the float rounding of the product (2^-24, 5.96e-8). So again the result
+    // lies beyond the exact quotient, now by less than 1.31e-7 of at most 65536, below 0.01.
+    // The packing saturates to 16 bits.
+    constexpr float HUNDREDTH_ABOVE = 0x1.47ae16p-7f;
+    if (percent >= -200 && percent <= 200) {
+        const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(percent));
+        const __m128 hundredth = _mm_set1_ps(HUNDREDTH_ABOVE);
+        for (; i + 8 <= count; i += 8) {
+            const __m128i sample = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
+            const __m128i low = _mm_mullo_epi16(sample, factor);
+            const __m128i high = _mm_mulhi_epi16(sample, factor);
+            const __m128i first = _mm_cvttps_epi32(
+                _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(low, high)), hundredth));
+            const __m128i second = _mm_cvttps_epi32(
+                _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(low, high)), hundredth));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i),
+                             _mm_packs_epi32(first, second));
+        }
+    }
+#endif
+    if (percent >= -65535 && percent <= 65535) {
+        // The product fits 32 bits.
+        for (; i < count; ++i) samples[i] = saturate(samples[i] * percent / 100);
+        return;
+    }
+    for (; i < count; ++i) {
+        int64_t value = samples[i] * static_cast<int64_t>(percent) / 100;
+        value = value > 32767 ? 32767 : value;
+        value = value < -32768 ? -32768 : value;
+        samples[i] = static_cast<int16_t>(value);
+    }
+}
+#else
 // trunc(sample * factor), saturated; clamping before the conversion keeps every product, however
 // large, inside the integer range.
 inline int16_t scaleSample(int16_t sample, long double factor) {
@@ -163,6 +392,7 @@ inline int16_t scaleSample(int16_t sample, long double factor) {
     value = value < -32768 ? -32768 : value;
     return static_cast<int16_t>(static_cast<int>(value));
 }
+#endif
 
 // The first sample of a block as the trace prints it: a pointer-sized integer.
 void* headOf(const uint8_t* block, int size) {
@@ -377,13 +607,15 @@ bool LuWav::read(const char* path) {
         return fail();
     }
 
-    // Zero-filled, so bytes that no conversion step writes read as silence.
-    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]());
+    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]);
     if (!data) {
         memory_size = 0;
         return fail();
     }
     const size_t got = std::fread(data.get(), 1, static_cast<size_t>(data_size), in);
+    // Everything past what the file filled is cleared, so bytes that no conversion step writes
+    // read as silence.
+    std::memset(data.get() + got, 0, static_cast<size_t>(memory_size) - got);
     if (debug) std::printf("readed = %d\n", static_cast<int>(got));
     if (got != static_cast<size_t>(data_size)) return fail();
     if (debug) std::printf("data head = %p\n", headOf(data.get(), memory_size));
@@ -445,9 +677,23 @@ bool LuWav::change16bit() {
     if (!extend(2 * static_cast<int64_t>(data_size))) return false;
     uint8_t* bytes = data.get();
     int16_t* samples = samplesOf(bytes);
-    // Walk down so the wider samples never overwrite unread bytes.
-    for (int64_t i = static_cast<int64_t>(data_size) - 1; i >= 0; --i)
-        samples[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
+    // Walk down so the wider samples never overwrite unread bytes: byte i becomes bytes 2i and
+    // 2i + 1, never below i.
+    int64_t i = data_size;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time from the top; (byte - 128) * 256 is the byte as the high half
+    // with its top bit flipped.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+    for (; i >= 16; i -= 16) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i - 16),
+                         _mm_xor_si128(_mm_unpacklo_epi8(zero, raw), flip));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i - 8),
+                         _mm_xor_si128(_mm_unpackhi_epi8(zero, raw), flip));
+    }
+#endif
+    for (--i; i >= 0; --i) samples[i] = static_cast<int16_t>((bytes[i] - 128) * 256);
     bit_rate = 16;
     data_size *= 2;
     return true;
@@ -457,8 +703,19 @@ bool LuWav::change2ch() {
     if (channel_count != 1) return true;
     if (!extend(2 * static_cast<int64_t>(data_size))) return false;
     int16_t* samples = samplesOf(data.get());
-    // Walk down so the copies never overwrite unread samples.
-    for (int64_t i = data_size / 2 - 1; i >= 0; --i) {
+    // Walk down so the copies never overwrite unread samples: sample i goes to 2i and 2i + 1,
+    // never below i.
+    int64_t i = data_size / 2;
+#if defined(__SSE2__)
+    for (; i >= 8; i -= 8) {
+        const __m128i mono = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i - 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 2 * i - 16),
+                         _mm_unpacklo_epi16(mono, mono));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 2 * i - 8),
+                         _mm_unpackhi_epi16(mono, mono));
+    }
+#endif
+    for (--i; i >= 0; --i) {
         const int16_t sample = samples[i];
         samples[2 * i + 1] = sample;
         samples[2 * i] = sample;
@@ -479,40 +736,39 @@ bool LuWav::change44kHz() {
     if (frequency > FIXED_FREQUENCY) {
         // Each source index is at or above its destination, so a forward walk reads every
         // frame before it is overwritten.
-        for (int64_t i = 0; i < frames; ++i) {
-            const int64_t source = static_cast<int64_t>(i / ratio);
-            storeFrame(block, i, loadFrame(block, memory_size, source));
-        }
+        SourceFrames map(0, frequency, ratio);
+        for (int64_t i = 0; i < frames; ++i, map.next())
+            storeFrame(block, i, loadFrame(block, memory_size, map.source()));
     } else {
         // Walk down: each destination frame j maps to source frame trunc(j / ratio) <= j, so
         // every source frame is read before the walk reaches it. The highest frame of each
         // source frame's group (its anchor) copies it exactly; the frames between two anchors
-        // step linearly from the lower source frame toward the higher one.
-        int64_t anchor = -1;
-        int64_t anchorSource = -1;
-        for (int64_t j = frames - 1; j >= 0; --j) {
-            const int64_t source = static_cast<int64_t>(j / ratio);
-            if (anchor >= 0 && source == anchorSource) continue;
-            const Frame low = loadFrame(block, memory_size, source);
-            if (anchor >= 0) {
-                const Frame high = loadFrame(block, memory_size, anchor);
-                const int64_t count = anchor - j - 1;
+        // step linearly from the lower source frame toward the higher one. The walk goes from
+        // group to group: the anchor of source frame s - 1 lies just below the group of s.
+        if (frames > 0) {
+            Weights weights;
+            int64_t source = SourceFrames(frames - 1, frequency, ratio).source();
+            Frame high = loadFrame(block, memory_size, source);
+            int64_t anchor = frames - 1;
+            storeFrame(block, anchor, high);
+            for (GroupStarts starts(source, frequency, ratio); source > 0;
+                 --source, starts.previous()) {
+                const int64_t lower = starts.start() - 1;
+                const Frame low = loadFrame(block, memory_size, source - 1);
+                const int64_t count = anchor - lower - 1;
+                const std::vector<Weights::Weight>& between = weights.of(count);
                 for (int64_t m = 1; m <= count; ++m) {
-                    const double t =
-                        static_cast<double>(static_cast<long double>(count + 1 - m) / (count + 1));
-                    const Frame between = {interpolate(low.left, high.left, t),
-                                           interpolate(low.right, high.right, t)};
-                    storeFrame(block, anchor - m, between);
+                    const Weights::Weight& weight = between[static_cast<size_t>(m - 1)];
+                    const Frame frame = {interpolate(low.left, high.left, weight),
+                                         interpolate(low.right, high.right, weight)};
+                    storeFrame(block, anchor - m, frame);
                 }
+                storeFrame(block, lower, low);
+                anchor = lower;
+                high = low;
             }
-            storeFrame(block, j, low);
-            anchor = j;
-            anchorSource = source;
-        }
-        // The frames below the first anchor belong to source frame 0 and repeat it.
-        if (anchor > 0) {
-            const Frame first = loadFrame(block, memory_size, anchor);
-            for (int64_t j = 0; j < anchor; ++j) storeFrame(block, j, first);
+            // The frames below the first anchor belong to source frame 0 and repeat it.
+            for (int64_t j = 0; j < anchor; ++j) storeFrame(block, j, high);
         }
     }
     data_size = static_cast<int>(newSize);
@@ -592,10 +848,14 @@ bool LuWav::write(const char* path) const {
 
 void LuWav::changeVolume(int percent) {
     if (percent == 100 || !holdsSamples(*this)) return;
-    const long double factor = percent * static_cast<long double>(0.01);
     int16_t* samples = samplesOf(data.get());
     const int64_t count = data_size / 2;
+#if LDBL_MANT_DIG >= 64
+    scaleByPercent(samples, count, percent);
+#else
+    const long double factor = percent * static_cast<long double>(0.01);
     for (int64_t i = 0; i < count; ++i) samples[i] = scaleSample(samples[i], factor);
+#endif
     if (debug) std::printf("changed %d%%\n", percent);
 }
 

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -145,6 +146,99 @@ TEST(LuWavTest, UpSamplesFromTheLowestRate) {
         EXPECT_EQ(f.left, samples[f.frame * 2]);
         EXPECT_EQ(f.right, samples[f.frame * 2 + 1]);
     }
+}
+
+// Resampling of interleaved stereo frames into a separate array, step by step as defined:
+// frame i of the down-sampled sound is source frame trunc(i / r); in up-sampling the highest
+// frame of each source frame's group copies it, the frames between two such anchors step from
+// the lower source frame toward the higher one, and the frames below the first anchor repeat
+// source frame 0.
+std::vector<int16_t> resampled(const std::vector<int16_t>& source, int rate) {
+    const long double r = 44100.0L / rate;
+    int64_t size = static_cast<int64_t>(r * static_cast<int64_t>(source.size() * 2));
+    size -= size % 4;
+    const int64_t frames = size / 4;
+    std::vector<int16_t> out(static_cast<size_t>(size / 2));
+    auto sourceOf = [&](int64_t j) { return static_cast<int64_t>(j / r); };
+    if (rate > 44100) {
+        for (int64_t i = 0; i < frames; ++i) {
+            out[2 * i] = source[2 * sourceOf(i)];
+            out[2 * i + 1] = source[2 * sourceOf(i) + 1];
+        }
+        return out;
+    }
+    int64_t anchor = -1;
+    for (int64_t j = frames - 1; j >= 0; --j) {
+        if (anchor >= 0 && sourceOf(j) == sourceOf(anchor)) continue;
+        const int64_t low = sourceOf(j);
+        for (int64_t c = 0; anchor >= 0 && c < 2; ++c) {
+            const int64_t count = anchor - j - 1;
+            const int s = source[2 * low + c];
+            const int p = source[2 * sourceOf(anchor) + c];
+            for (int64_t m = 1; m <= count; ++m) {
+                const double t =
+                    static_cast<double>(static_cast<long double>(count + 1 - m) / (count + 1));
+                out[2 * (anchor - m) + c] = static_cast<int16_t>(
+                    s + static_cast<int>((p - s) * static_cast<long double>(t)));
+            }
+        }
+        out[2 * j] = source[2 * low];
+        out[2 * j + 1] = source[2 * low + 1];
+        anchor = j;
+    }
+    for (int64_t j = 0; j < anchor; ++j) {
+        out[2 * j] = source[0];
+        out[2 * j + 1] = source[1];
+    }
+    return out;
+}
+
+TEST(LuWavTest, ResamplesLongSoundsAtAnyRate) {
+    // Noise over the whole 16-bit range, 3001 frames, at rates from the lowest on. At 2124 Hz
+    // frame 1225 maps to exactly 59 source frames, which the extended-precision quotient
+    // truncates to 58; 48608 Hz does the same at frame 225 (exactly 248).
+    std::vector<int16_t> noise;
+    uint32_t state = 12345;
+    for (int i = 0; i < 2 * 3001; ++i) {
+        state = state * 1103515245u + 12345u;
+        noise.push_back(static_cast<int16_t>(state >> 16));
+    }
+    TempDir dir;
+    for (int rate : {2100, 2124, 8000, 11025, 12345, 14700, 16000, 22050, 32000, 37800, 44099,
+                     44101, 47250, 48000, 48608, 88200, 96000, 176400, 192000}) {
+        SCOPED_TRACE(rate);
+        LuWav wav;
+        ASSERT_TRUE(
+            wav.read(dir.write("a.wav", test_util::pcmWav(2, rate, 16, test_util::samples16(noise)))
+                         .c_str()));
+        const std::vector<int16_t> expected = resampled(noise, rate);
+        const std::vector<int16_t> actual = samplesOf(wav);
+        ASSERT_EQ(expected.size(), actual.size());
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(expected[i], actual[i]) << "sample " << i;
+    }
+}
+
+TEST(LuWavTest, WidensLongMonoAndEightBitSounds) {
+    // Every byte value, 1000 + 3 bytes: 8-bit mono becomes (byte - 128) * 256 on both channels,
+    // and 16-bit mono is copied to both channels.
+    Bytes bytes;
+    std::vector<int16_t> wide, mono;
+    for (int i = 0; i < 1003; ++i) {
+        bytes.push_back(static_cast<uint8_t>(i * 37));
+        wide.insert(wide.end(), 2, static_cast<int16_t>((bytes.back() - 128) * 256));
+        mono.push_back(static_cast<int16_t>(i * 65 - 32768));
+    }
+    TempDir dir;
+    LuWav eight;
+    ASSERT_TRUE(eight.read(dir.write("8.wav", test_util::pcmWav(1, 44100, 8, bytes)).c_str()));
+    EXPECT_EQ(wide, samplesOf(eight));
+    LuWav sixteen;
+    ASSERT_TRUE(sixteen.read(
+        dir.write("16.wav", test_util::pcmWav(1, 44100, 16, test_util::samples16(mono))).c_str()));
+    std::vector<int16_t> stereo;
+    for (int16_t sample : mono) stereo.insert(stereo.end(), 2, sample);
+    EXPECT_EQ(stereo, samplesOf(sixteen));
 }
 
 TEST(LuWavTest, ReadTracesEachStep) {
@@ -367,6 +461,78 @@ TEST(LuWavTest, ChangeVolumeTruncatesAndSaturates) {
         EXPECT_EQ(c.trace, testing::internal::GetCapturedStdout());
         EXPECT_EQ(c.expected, samplesOf(wav));
     }
+}
+
+TEST(LuWavTest, ChangeVolumeMatchesExtendedPrecisionOnEverySample) {
+    // Every 16-bit value, scaled by trunc(sample * (percent * 0.01)) in extended precision with
+    // saturation, for small, large and extreme percentages.
+    std::vector<int16_t> every;
+    for (int value = -32768; value <= 32767; ++value) every.push_back(static_cast<int16_t>(value));
+    std::vector<int> percents = {65535,  65536,  -65535,  -65536,  99999,       1234567,
+                                 -98765, 330000, INT_MAX, INT_MIN, INT_MAX - 1, INT_MIN + 1};
+    for (int percent = -250; percent <= 250; ++percent) percents.push_back(percent);
+    for (int percent : percents) {
+        SCOPED_TRACE(percent);
+        LuWav wav;
+        ASSERT_TRUE(wav.reset());
+        ASSERT_TRUE(wav.extend(every.size() * 2));
+        std::memcpy(wav.data.get(), every.data(), every.size() * 2);
+        wav.data_size = static_cast<int>(every.size() * 2);
+        wav.changeVolume(percent);
+        const long double factor = percent * static_cast<long double>(0.01);
+        const std::vector<int16_t> scaled = samplesOf(wav);
+        for (size_t i = 0; i < every.size(); ++i) {
+            const long double product = every[i] * factor;
+            const int16_t expected = product >= 32767    ? 32767
+                                     : product <= -32768 ? -32768
+                                                         : static_cast<int16_t>(product);
+            if (scaled[i] != expected) {
+                ADD_FAILURE() << every[i] << " became " << scaled[i] << ", not " << expected;
+                break;
+            }
+        }
+    }
+}
+
+TEST(LuWavTest, LongMixinAndDeductSaturateEverySample) {
+    // Long enough for the vectorised loops and their tails, at odd positions: each sample sums
+    // with saturation, and deduct restores what mixin added wherever nothing clipped.
+    std::vector<int16_t> base, sound;
+    for (int i = 0; i < 2 * 1003; ++i) {
+        base.push_back(static_cast<int16_t>((i * 7919) % 65536 - 32768));
+        sound.push_back(static_cast<int16_t>((i * 104729) % 65536 - 32768));
+    }
+    LuWav wav, source;
+    fill(wav, base);
+    fill(source, sound);
+    ASSERT_TRUE(wav.mixin(5, source));
+    std::vector<int16_t> mixed = base;
+    mixed.resize(2 * (5 + 1003), 0);
+    for (size_t i = 0; i < sound.size(); ++i) {
+        const int sum = mixed[10 + i] + sound[i];
+        mixed[10 + i] = static_cast<int16_t>(sum > 32767 ? 32767 : sum < -32768 ? -32768 : sum);
+    }
+    ASSERT_EQ(mixed, samplesOf(wav));
+
+    // Cut at frame 5 + 333: source frames from 333 on come out again.
+    ASSERT_TRUE(wav.deduct(5 + 333, source, 333));
+    for (size_t i = 2 * 333; i < sound.size(); ++i) {
+        const int difference = mixed[10 + i] - sound[i];
+        mixed[10 + i] = static_cast<int16_t>(difference > 32767    ? 32767
+                                             : difference < -32768 ? -32768
+                                                                   : difference);
+    }
+    const std::vector<int16_t> cut = samplesOf(wav);
+    ASSERT_EQ(mixed, cut);
+    int restored = 0;
+    for (size_t i = 2 * 333; i < sound.size(); ++i) {
+        const int sum = (10 + i < base.size() ? base[10 + i] : 0) + sound[i];
+        if (sum >= -32768 && sum <= 32767) {
+            ASSERT_EQ(10 + i < base.size() ? base[10 + i] : 0, cut[10 + i]) << i;
+            ++restored;
+        }
+    }
+    EXPECT_GT(restored, 500);
 }
 
 TEST(LuWavTest, MixinSaturatesAndGrows) {
