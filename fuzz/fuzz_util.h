@@ -11,8 +11,8 @@
 
 namespace fuzz_util {
 
-// A folder of this process, made once; it stays for the process's life (the
-// fuzzer ends with exit()).
+// A folder of this process, made once and removed with its content when the
+// process exits (the fuzzer ends with exit()).
 inline const std::string& workFolder() {
     static const std::string folder = [] {
         const char* tmp = std::getenv("TMPDIR");
@@ -20,6 +20,15 @@ inline const std::string& workFolder() {
         if (!mkdtemp(&pattern[0])) std::abort();
         return pattern;
     }();
+    static const bool cleaned = [] {
+        return std::atexit([] {
+                   const std::string command = "rm -rf '" + workFolder() + "'";
+                   if (std::system(command.c_str()) != 0) {
+                       // A leftover temporary folder is harmless.
+                   }
+               }) == 0;
+    }();
+    (void)cleaned;
     return folder;
 }
 
