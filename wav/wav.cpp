@@ -23,11 +23,13 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -113,6 +115,11 @@ int16_t* samplesOf(uint8_t* block) {
     return reinterpret_cast<int16_t*>(block);
 }
 
+// A block of `size` bytes, all zero, or null when memory runs out.
+uint8_t* zeroedBlock(int64_t size) {
+    return static_cast<uint8_t*>(std::calloc(size > 0 ? static_cast<size_t>(size) : 1, 1));
+}
+
 // Reads frame `index` of a block of `size` bytes; bytes past the block read as zero, so a
 // partial last frame never reaches outside the block.
 Frame loadFrame(const uint8_t* block, int64_t size, int64_t index) {
@@ -133,17 +140,19 @@ void storeFrame(uint8_t* block, int64_t index, Frame frame) {
     std::memcpy(block + index * 4, &frame, 4);
 }
 
-// Whether 44100 / frequency is exact in binary floating point: its reduced denominator is a
-// power of two. The quotient by it of a frame that lands on a whole source frame is then exact.
-bool exactRatio(int frequency) {
-    int64_t a = FIXED_FREQUENCY;
-    int64_t b = frequency;
+int64_t commonDivisor(int64_t a, int64_t b) {
     while (b != 0) {
         const int64_t rest = a % b;
         a = b;
         b = rest;
     }
-    const int64_t denominator = frequency / a;
+    return a;
+}
+
+// Whether 44100 / frequency is exact in binary floating point: its reduced denominator is a
+// power of two. The quotient by it of a frame that lands on a whole source frame is then exact.
+bool exactRatio(int frequency) {
+    const int64_t denominator = frequency / commonDivisor(FIXED_FREQUENCY, frequency);
     return (denominator & (denominator - 1)) == 0;
 }
 
@@ -300,6 +309,81 @@ int16_t interpolate(int low, int high, const Weights::Weight& weight) {
         return static_cast<int16_t>(low + static_cast<int>(step));
     }
     return static_cast<int16_t>(low + static_cast<int>(product));
+}
+
+// Down-sampling repeats one pattern: every `period` = 44100 / g destination frames advance
+// `advance` = frequency / g source frames, g being their greatest common divisor. Frame k of a
+// period, k > 0, takes source frame floor(k * frequency / 44100) of the period, whose rest is
+// not 0 (k * frequency is a multiple of 44100 only at k = 0), so it is what `SourceFrames`
+// gives; the first frame of each period lands exactly on a source frame and is computed as it
+// stands. False, with nothing done, when the pattern is too long to be worth a table.
+bool downSampleByPattern(uint8_t* block, int64_t size, int64_t frames, int frequency,
+                         long double ratio) {
+    constexpr int64_t MAX_PERIOD = 4096;
+    const int64_t divisor = commonDivisor(FIXED_FREQUENCY, frequency);
+    const int64_t period = FIXED_FREQUENCY / divisor;
+    if (period > MAX_PERIOD) return false;
+    const int64_t advance = frequency / divisor;
+    std::vector<int64_t> offsets(static_cast<size_t>(period));
+    for (int64_t k = 0; k < period; ++k) offsets[k] = k * frequency / FIXED_FREQUENCY;
+    const bool exact = exactRatio(frequency);
+    const int64_t whole = size / 4;
+    // Each source index is at or above its destination, so a forward walk reads every frame
+    // before it is overwritten.
+    for (int64_t first = 0, base = 0; first < frames; first += period, base += advance) {
+        const int64_t start = exact ? base : static_cast<int64_t>(first / ratio);
+        storeFrame(block, first, loadFrame(block, size, start));
+        const int64_t count = std::min(period, frames - first);
+        if (base + advance <= whole) {
+            uint8_t* target = block + first * 4;
+            const uint8_t* source = block + base * 4;
+            for (int64_t k = 1; k < count; ++k)
+                std::memcpy(target + k * 4, source + offsets[k] * 4, 4);
+        } else {
+            for (int64_t k = 1; k < count; ++k)
+                storeFrame(block, first + k, loadFrame(block, size, base + offsets[k]));
+        }
+    }
+    return true;
+}
+
+// Up-sampling by exactly 2 (from 22050 Hz) of `sources` whole frames: frame 2s + 1 is source
+// frame s, frame 2s for s > 0 lies between source frames s - 1 and s, at
+// S + trunc((P - S) * 0.5), and frame 0 repeats source frame 0. S + trunc((P - S) / 2) is the
+// mean of S and P rounded toward S: its floor where P >= S, its ceiling where P < S.
+void doubleRate(uint8_t* block, int64_t sources) {
+    int16_t* samples = samplesOf(block);
+    int64_t s = sources - 1;
+    // From the top down: source frames s - 4 to s are read before frames 2s - 6 to 2s + 1,
+    // all at or above them, are written.
+#if defined(__SSE2__)
+    for (; s >= 4; s -= 4) {
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * s - 6));
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * s - 8));
+        const __m128i half = _mm_srai_epi16(_mm_xor_si128(low, high), 1);
+        const __m128i floorMean = _mm_add_epi16(_mm_and_si128(low, high), half);
+        const __m128i ceilMean = _mm_sub_epi16(_mm_or_si128(low, high), half);
+        const __m128i down = _mm_cmpgt_epi16(low, high);
+        const __m128i between =
+            _mm_or_si128(_mm_and_si128(down, ceilMean), _mm_andnot_si128(down, floorMean));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 4 * s - 12),
+                         _mm_unpacklo_epi32(between, high));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 4 * s - 4),
+                         _mm_unpackhi_epi32(between, high));
+    }
+#endif
+    for (; s >= 1; --s) {
+        for (int c = 0; c < 2; ++c) {
+            const int low = samples[2 * s - 2 + c];
+            const int high = samples[2 * s + c];
+            samples[4 * s + 2 + c] = static_cast<int16_t>(high);
+            samples[4 * s + c] = static_cast<int16_t>(low + (high - low) / 2);
+        }
+    }
+    if (sources > 0) {
+        samples[2] = samples[0];
+        samples[3] = samples[1];
+    }
 }
 
 // The kernels run over a whole number of 16-sample blocks first, so that the compiler's
@@ -507,6 +591,10 @@ private:
 
 }  // namespace
 
+void LuWav::FreeBlock::operator()(uint8_t* block) const {
+    std::free(block);
+}
+
 bool LuWav::reset() {
     data.reset();
     channel_count = 2;
@@ -514,7 +602,7 @@ bool LuWav::reset() {
     bit_rate = 16;
     data_size = 0;
     memory_size = 0;
-    data.reset(new (std::nothrow) uint8_t[1024]());
+    data.reset(zeroedBlock(1024));
     if (!data) return false;
     memory_size = 1024;
     return true;
@@ -607,15 +695,13 @@ bool LuWav::read(const char* path) {
         return fail();
     }
 
-    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]);
+    // Zeroed, so bytes that no conversion step writes read as silence.
+    data.reset(zeroedBlock(memory_size));
     if (!data) {
         memory_size = 0;
         return fail();
     }
     const size_t got = std::fread(data.get(), 1, static_cast<size_t>(data_size), in);
-    // Everything past what the file filled is cleared, so bytes that no conversion step writes
-    // read as silence.
-    std::memset(data.get() + got, 0, static_cast<size_t>(memory_size) - got);
     if (debug) std::printf("readed = %d\n", static_cast<int>(got));
     if (got != static_cast<size_t>(data_size)) return fail();
     if (debug) std::printf("data head = %p\n", headOf(data.get(), memory_size));
@@ -655,7 +741,7 @@ bool LuWav::readSamples(int channels, int rate, const int16_t* samples, int64_t 
     if (blockBytes < data_size) blockBytes = data_size;
     memory_size = static_cast<int>(blockBytes);
     if (debug) std::printf("memory_size = %d\n", memory_size);
-    data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(memory_size)]());
+    data.reset(zeroedBlock(memory_size));
     if (!data) {
         memory_size = 0;
         return fail();
@@ -731,14 +817,20 @@ bool LuWav::change44kHz() {
     int64_t newSize = static_cast<int64_t>(ratio * data_size);
     newSize -= newSize % 4;
     if (!extend(newSize)) return false;
+    // Copies of the fields: the frame stores below could otherwise alias them.
     uint8_t* block = data.get();
+    const int64_t size = memory_size;
     const int64_t frames = newSize / 4;
     if (frequency > FIXED_FREQUENCY) {
-        // Each source index is at or above its destination, so a forward walk reads every
-        // frame before it is overwritten.
-        SourceFrames map(0, frequency, ratio);
-        for (int64_t i = 0; i < frames; ++i, map.next())
-            storeFrame(block, i, loadFrame(block, memory_size, map.source()));
+        if (!downSampleByPattern(block, size, frames, frequency, ratio)) {
+            // Each source index is at or above its destination, so a forward walk reads every
+            // frame before it is overwritten.
+            SourceFrames map(0, frequency, ratio);
+            for (int64_t i = 0; i < frames; ++i, map.next())
+                storeFrame(block, i, loadFrame(block, size, map.source()));
+        }
+    } else if (frequency * 2 == FIXED_FREQUENCY && data_size % 4 == 0) {
+        doubleRate(block, data_size / 4);
     } else {
         // Walk down: each destination frame j maps to source frame trunc(j / ratio) <= j, so
         // every source frame is read before the walk reaches it. The highest frame of each
@@ -748,17 +840,21 @@ bool LuWav::change44kHz() {
         if (frames > 0) {
             Weights weights;
             int64_t source = SourceFrames(frames - 1, frequency, ratio).source();
-            Frame high = loadFrame(block, memory_size, source);
+            Frame high = loadFrame(block, size, source);
             int64_t anchor = frames - 1;
             storeFrame(block, anchor, high);
+            int64_t count = -1;
+            const Weights::Weight* between = nullptr;
             for (GroupStarts starts(source, frequency, ratio); source > 0;
                  --source, starts.previous()) {
                 const int64_t lower = starts.start() - 1;
-                const Frame low = loadFrame(block, memory_size, source - 1);
-                const int64_t count = anchor - lower - 1;
-                const std::vector<Weights::Weight>& between = weights.of(count);
+                const Frame low = loadFrame(block, size, source - 1);
+                if (anchor - lower - 1 != count) {
+                    count = anchor - lower - 1;
+                    between = weights.of(count).data();
+                }
                 for (int64_t m = 1; m <= count; ++m) {
-                    const Weights::Weight& weight = between[static_cast<size_t>(m - 1)];
+                    const Weights::Weight& weight = between[m - 1];
                     const Frame frame = {interpolate(low.left, high.left, weight),
                                          interpolate(low.right, high.right, weight)};
                     storeFrame(block, anchor - m, frame);
@@ -782,11 +878,14 @@ bool LuWav::extend(int64_t size) {
     int64_t capacity = memory_size > 0 ? memory_size : 1024;
     while (capacity < size) capacity *= 2;
     if (capacity > MAX_BLOCK_SIZE) capacity = MAX_BLOCK_SIZE;
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+    std::unique_ptr<uint8_t[], FreeBlock> block(zeroedBlock(capacity));
     if (!block) return false;
     const size_t kept = static_cast<size_t>(memory_size);
     if (kept > 0) std::memcpy(block.get(), data.get(), kept);
-    std::memset(block.get() + kept, 0, static_cast<size_t>(capacity) - kept);
+    // The caller is about to use the bytes up to `size`: clearing them now writes each fresh
+    // page first, which spares a page that is first read (as mixin does) a second fault.
+    if (static_cast<size_t>(size) > kept)
+        std::memset(block.get() + kept, 0, static_cast<size_t>(size) - kept);
     data = std::move(block);
     memory_size = static_cast<int>(capacity);
     if (debug) std::printf("memory extended %d\n", memory_size);

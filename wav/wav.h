@@ -20,7 +20,12 @@ public:
     int data_size = 0;
     // Bytes in the block; never less than `data_size`.
     int memory_size = 0;
-    std::unique_ptr<uint8_t[]> data;
+    // Releases a block; blocks are allocated zeroed with calloc, so large ones arrive as fresh
+    // zero pages with no clearing pass.
+    struct FreeBlock {
+        void operator()(uint8_t* block) const;
+    };
+    std::unique_ptr<uint8_t[], FreeBlock> data;
     // When set, operations print their trace lines on standard output.
     bool debug = false;
 
