@@ -386,10 +386,6 @@ void doubleRate(uint8_t* block, int64_t sources) {
     }
 }
 
-// The kernels run over a whole number of 16-sample blocks first, so that the compiler's
-// cheapest vectorisation model accepts them, then over the rest.
-constexpr int64_t KERNEL_BLOCK = 16;
-
 inline int16_t saturate(int value) {
     value = value > 32767 ? 32767 : value;
     value = value < -32768 ? -32768 : value;
@@ -434,10 +430,10 @@ void scaleByPercent(int16_t* samples, int64_t count, int percent) {
     int64_t i = 0;
 #if defined(__SSE2__)
     // The same quotient in single precision, eight samples at a time: for |percent| <= 200 the
-    // product is exact as a float, and the float just above 1/100 exceeds it by a relative
-    // 7.08e-8, more than the float rounding of the product (2^-24, 5.96e-8). So again the result
-    // lies beyond the exact quotient, now by less than 1.31e-7 of at most 65536, below 0.01.
-    // The packing saturates to 16 bits.
+    // product sample * percent is exact as a float, and the float just above 1/100 exceeds
+    // 1/100 by a relative 7.08e-8, more than the float rounding of the product (2^-24, 5.96e-8).
+    // So again the result lies beyond the exact quotient, now by less than 1.31e-7 of at most
+    // 65536, below 0.01. The packing saturates to 16 bits.
     constexpr float HUNDREDTH_ABOVE = 0x1.47ae16p-7f;
     if (percent >= -200 && percent <= 200) {
         const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(percent));
