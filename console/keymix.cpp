@@ -1,6 +1,5 @@
 #include "console/keymix.h"
 
-#include <climits>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,6 +9,7 @@
 #include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/converter.h"
+#include "convert/number_text.h"
 #include "wav/wav.h"
 
 namespace {
@@ -48,36 +48,6 @@ struct Settings {
 // it, so it lives here; each run sets it before converting.
 bool continueAnswer = false;
 
-bool isBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Reads a decimal integer as strtol does: leading white space, one sign, then
-// digits up to the first other character. Values beyond the signed 32-bit range
-// become its nearest limit (long is 64 bits on some platforms, so strtol alone
-// would not do). False when no digit was read.
-bool parseVolume(const char* text, int* volume) {
-    const char* p = text;
-    while (isBlank(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (!isDigit(*p)) return false;
-    // The magnitude stops growing just past the largest one that matters.
-    constexpr long long CAP = static_cast<long long>(INT_MAX) + 1;
-    long long magnitude = 0;
-    for (; isDigit(*p); ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > CAP) magnitude = CAP;
-    }
-    long long value = negative ? -magnitude : magnitude;
-    if (value > INT_MAX) value = INT_MAX;
-    *volume = static_cast<int>(value);
-    return true;
-}
-
 // Fills `settings` from the command line. False when the usage line is due: an
 // unknown option, an option without its value, a volume without digits, a
 // second input path or none at all.
@@ -109,7 +79,7 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 break;
             case 'v':
                 if (++i >= argc) return false;
-                if (!parseVolume(argv[i], &settings->volume)) return false;
+                if (!readDecimalInt(argv[i], &settings->volume)) return false;
                 break;
             default:
                 return false;

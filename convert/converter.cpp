@@ -11,6 +11,7 @@
 #include "bms/bms.h"
 #include "bms/parser.h"
 #include "console/make_path.h"
+#include "convert/number_text.h"
 #include "convert/sample_lookup.h"
 #include "wav/extended_reader.h"
 #include "wav/wav.h"
@@ -78,26 +79,6 @@ bool readDecimal(const char* text, double* value) {
     const std::from_chars_result read = std::from_chars(start, p, result);
     if (read.ec != std::errc() || read.ptr != p) return false;
     *value = negative ? -result : result;
-    return true;
-}
-
-// Reads a signed decimal integer at the start of the text as strtol does in base
-// 10, saturating at the int range. False when no digit is read.
-bool readInteger(const char* text, int* value) {
-    const char* p = text;
-    while (isSpace(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (!isDigit(*p)) return false;
-    int64_t magnitude = 0;
-    for (; isDigit(*p); ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > INT_LIMIT + 1) magnitude = INT_LIMIT + 1;
-    }
-    if (negative)
-        *value = static_cast<int>(-magnitude);
-    else
-        *value = static_cast<int>(magnitude > INT_LIMIT ? INT_LIMIT : magnitude);
     return true;
 }
 
@@ -420,7 +401,7 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
                 std::snprintf(key, sizeof key, "STOP%c%c", word.getFirst(), word.getSecond());
                 const char* text = headers->get(key);
                 int stop = 0;
-                if (!readInteger(text, &stop) || stop < 0) {
+                if (!readDecimalInt(text, &stop) || stop < 0) {
                     if (debug) std::printf("ex STOP error => %s %s\n", key, text);
                     return false;
                 }

@@ -13,6 +13,7 @@
 #include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/converter.h"
+#include "convert/number_text.h"
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
@@ -30,19 +31,6 @@ std::string format(const char* pattern, Args... args) {
     std::vector<char> text(length + 1);
     std::snprintf(text.data(), text.size(), pattern, args...);
     return std::string(text.data(), length);
-}
-
-// Reads a decimal integer as strtol does (leading blanks, one sign, digits up
-// to the first other character, saturating at the 32-bit limits). False when no
-// digit was read.
-bool parseVolume(const char* text, int* volume) {
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (end == text) return false;
-    if (value > 0x7FFFFFFFL) value = 0x7FFFFFFFL;
-    if (value < -0x7FFFFFFFL - 1) value = -0x7FFFFFFFL - 1;
-    *volume = static_cast<int>(value);
-    return true;
 }
 
 }  // namespace
@@ -239,7 +227,7 @@ void MainFrame::runConversion() {
     };
 
     int volume = 0;
-    if (!parseVolume(readField(volumeEdit).c_str(), &volume)) {
+    if (!readDecimalInt(readField(volumeEdit).c_str(), &volume)) {
         discardOutput();
         showMessage(BAD_VOLUME, ERROR_CAPTION, MB_ICONERROR);
         return;

@@ -1,0 +1,35 @@
+#include "convert/number_text.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool readDecimalInt(const char* text, int* value) {
+    constexpr int64_t LIMIT = std::numeric_limits<int>::max();
+    const char* p = text;
+    while (isSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!isDigit(*p)) return false;
+    // The magnitude stops growing just past the largest one that matters.
+    int64_t magnitude = 0;
+    for (; isDigit(*p); ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > LIMIT + 1) magnitude = LIMIT + 1;
+    }
+    if (negative)
+        *value = static_cast<int>(-magnitude);
+    else
+        *value = static_cast<int>(magnitude > LIMIT ? LIMIT : magnitude);
+    return true;
+}

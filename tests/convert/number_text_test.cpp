@@ -1,0 +1,37 @@
+#include "convert/number_text.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+
+TEST(NumberTextTest, ReadsLikeStrtolAndSaturatesAtInt) {
+    const struct {
+        const char* text;
+        int value;
+    } cases[] = {
+        {"42", 42},
+        {"  +42x", 42},
+        {"\t\n-20", -20},
+        {"80%", 80},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"99999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-99999999999999999999", INT_MIN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        int value = 0;
+        EXPECT_TRUE(readDecimalInt(c.text, &value));
+        EXPECT_EQ(c.value, value);
+    }
+}
+
+TEST(NumberTextTest, RefusesTextWithoutDigits) {
+    for (const char* text : {"", " ", "-", "+ 1", "abc", "x1", "--1"}) {
+        SCOPED_TRACE(text);
+        int value = 123;
+        EXPECT_FALSE(readDecimalInt(text, &value));
+        EXPECT_EQ(123, value);
+    }
+}
