@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "wav/pcm.h"
+#include "wav/riff.h"
 #include "wav/vorbis_decoder.h"
 #include "wav/wav.h"
 
 namespace {
 
-constexpr int64_t MAX_BLOCK_SIZE = INT32_MAX;
+using namespace riff;
+
 // The lowest rate `LuWav` up-samples from.
 constexpr uint32_t MIN_FREQUENCY = 2100;
 
@@ -30,55 +32,7 @@ constexpr int EXTENSION_SIZE = 22;
 constexpr uint8_t SUBFORMAT_TAIL[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-constexpr uint32_t tag(const char (&text)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
-}
-constexpr uint32_t TAG_RIFF = tag("RIFF");
-constexpr uint32_t TAG_OGGS = tag("OggS");
-constexpr uint32_t TAG_WAVE = tag("WAVE");
-constexpr uint32_t TAG_FMT = tag("fmt ");
-constexpr uint32_t TAG_DATA = tag("data");
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-uint32_t le32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-bool readU32(std::FILE* file, uint32_t* value) {
-    uint8_t bytes[4];
-    if (std::fread(bytes, 1, 4, file) != 4) return false;
-    *value = le32(bytes);
-    return true;
-}
-
-bool readS16(std::FILE* file, int* value) {
-    uint8_t bytes[2];
-    if (std::fread(bytes, 1, 2, file) != 2) return false;
-    *value = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
-    return true;
-}
-
-bool skipForward(std::FILE* file, uint32_t size) {
-    if (size > MAX_BLOCK_SIZE) return false;
-    return std::fseek(file, static_cast<long>(size), SEEK_CUR) == 0;
-}
-
-// Bytes from the current position to the end of the file; -1 when the file cannot tell.
-int64_t bytesLeft(std::FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0) return -1;
-    return end < here ? -1 : static_cast<int64_t>(end) - here;
-}
+constexpr uint32_t TAG_OGGS = riff::tag("OggS");
 
 // One sample of `bits` bits at `bytes`, as a 16-bit sample. Integer samples above 16 bits keep
 // their top 16 bits, rounded; float samples span -1 to 1.

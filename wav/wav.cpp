@@ -35,61 +35,18 @@
 #include <string>
 #include <vector>
 
+#include "wav/riff.h"
+
 namespace {
+
+using namespace riff;
 
 // Samples are stored little-endian and accessed as int16_t: every target of this program is a
 // little-endian machine.
 
-constexpr int64_t MAX_BLOCK_SIZE = INT32_MAX;
 constexpr int FIXED_FREQUENCY = 44100;
 // Up-sampling interpolates at most 20 frames between two source frames.
 constexpr int MIN_FREQUENCY = 2100;
-
-constexpr uint32_t tag(const char (&text)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
-}
-constexpr uint32_t TAG_RIFF = tag("RIFF");
-constexpr uint32_t TAG_WAVE = tag("WAVE");
-constexpr uint32_t TAG_FMT = tag("fmt ");
-constexpr uint32_t TAG_DATA = tag("data");
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool readU32(std::FILE* file, uint32_t* value) {
-    uint8_t bytes[4];
-    if (std::fread(bytes, 1, 4, file) != 4) return false;
-    *value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    return true;
-}
-
-bool readS16(std::FILE* file, int* value) {
-    uint8_t bytes[2];
-    if (std::fread(bytes, 1, 2, file) != 2) return false;
-    *value = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
-    return true;
-}
-
-// Sizes of 2^31 or more are beyond what a buffer can hold, so they fail like a failed seek.
-bool skipForward(std::FILE* file, uint32_t size) {
-    if (size > MAX_BLOCK_SIZE) return false;
-    return std::fseek(file, static_cast<long>(size), SEEK_CUR) == 0;
-}
-
-// Bytes from the current position to the end of the file; -1 when the file cannot tell.
-int64_t bytesLeft(std::FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long end = std::ftell(file);
-    if (std::fseek(file, here, SEEK_SET) != 0) return -1;
-    return end < here ? -1 : static_cast<int64_t>(end) - here;
-}
 
 bool writeBytes(std::FILE* file, const void* bytes, size_t count) {
     return std::fwrite(bytes, 1, count, file) == count;
