@@ -178,6 +178,15 @@ inline Bytes constantWav(int frames, int16_t value) {
     return pcmWav(2, 44100, 16, samples16(std::vector<int16_t>(frames * 2, value)));
 }
 
+// The 16-bit samples held by a sound buffer (anything with `data` and `data_size` bytes).
+template <typename Sound>
+std::vector<int16_t> samplesOf(const Sound& sound) {
+    std::vector<int16_t> out;
+    for (int i = 0; i + 1 < sound.data_size; i += 2)
+        out.push_back(static_cast<int16_t>(sound.data[i] | sound.data[i + 1] << 8));
+    return out;
+}
+
 }  // namespace test_util
 
 #endif  // TESTS_TEST_UTIL_H_

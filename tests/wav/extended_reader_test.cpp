@@ -18,18 +18,12 @@ namespace {
 using test_util::Bytes;
 using test_util::putLe16;
 using test_util::putLe32;
+using test_util::samplesOf;
 using test_util::TempDir;
 
 // The Ogg files that scripts/make_ogg_fixtures.sh made; tests run from the project's root.
 std::string fixture(const char* name) {
     return std::string("tests/wav/data/") + name;
-}
-
-std::vector<int16_t> samplesOf(const LuWav& wav) {
-    std::vector<int16_t> out;
-    for (int i = 0; i + 1 < wav.data_size; i += 2)
-        out.push_back(static_cast<int16_t>(wav.data[i] | wav.data[i + 1] << 8));
-    return out;
 }
 
 Bytes wavOf(const Bytes& fmt, const Bytes& data) {

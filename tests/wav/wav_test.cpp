@@ -19,14 +19,8 @@
 namespace {
 
 using test_util::Bytes;
+using test_util::samplesOf;
 using test_util::TempDir;
-
-std::vector<int16_t> samplesOf(const LuWav& wav) {
-    std::vector<int16_t> out;
-    for (int i = 0; i + 1 < wav.data_size; i += 2)
-        out.push_back(static_cast<int16_t>(wav.data[i] | wav.data[i + 1] << 8));
-    return out;
-}
 
 // A normalised buffer holding `values` as its samples.
 void fill(LuWav& wav, const std::vector<int16_t>& values) {
