@@ -29,6 +29,7 @@ constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s
 constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
 constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
 constexpr char WRITE_FAILED[] = "\nWAVファイルへの書き込みが失敗 %s\n";
+constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
 
 constexpr int DEFAULT_VOLUME = 50;
 constexpr int EXIT_OK = 0;
@@ -42,6 +43,7 @@ struct Settings {
     bool cutOnRetrigger = false;
     bool continuePastUnusedSamples = false;
     bool extendedSamples = false;
+    bool missingSamplesSilent = false;
 };
 
 // The answer to the continue question (option -i). A plain function answers
@@ -72,6 +74,9 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 break;
             case 'x':
                 settings->extendedSamples = true;
+                break;
+            case 'm':
+                settings->missingSamplesSilent = true;
                 break;
             case 'o':
                 if (++i >= argc) return false;
@@ -141,6 +146,16 @@ std::FILE* messages() {
     return stderr;
 }
 
+// Names the key sounds that option -m left silent, after a blank line, each with the number
+// of its notes.
+void printSilenced(const BmsConverter& converter) {
+    const std::vector<BmsConverter::SilencedSample>& silenced = converter.getSilencedSamples();
+    if (silenced.empty()) return;
+    std::fprintf(messages(), "\n");
+    for (const BmsConverter::SilencedSample& sample : silenced)
+        std::fprintf(messages(), SILENCED, sample.path.c_str(), sample.notes);
+}
+
 }  // namespace
 
 int runKeymix(int argc, char** argv) {
@@ -161,6 +176,7 @@ int runKeymix(int argc, char** argv) {
     converter.setDebug(settings.debug);
     converter.setCutOnRetrigger(settings.cutOnRetrigger);
     converter.setExtendedSamples(settings.extendedSamples);
+    converter.setMissingSamplesSilent(settings.missingSamplesSilent);
     converter.setChartPath(settings.inputPath);
     if (!converter.open()) {
         std::fprintf(messages(), PARSE_FAILED, settings.inputPath);
@@ -193,6 +209,7 @@ int runKeymix(int argc, char** argv) {
         std::fprintf(messages(), CONVERT_FAILED);
         return EXIT_FAILED;
     }
+    printSilenced(converter);
     if (!wav->write(output)) {
         discardOutput();
         std::fprintf(messages(), WRITE_FAILED, output);

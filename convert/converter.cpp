@@ -12,8 +12,8 @@
 #include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/number_text.h"
+#include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
-#include "wav/extended_reader.h"
 #include "wav/wav.h"
 
 namespace {
@@ -121,17 +121,6 @@ int nextObject(const BmsChannel* lane, int from, int last) {
     return tic < lane->getUsedSize() && tic <= last ? tic : last + 1;
 }
 
-// Reads the sample registered as `name` into `sample`: from `path`, its path as written, or with
-// the extended samples from the file that the lookup finds, decoded as its content calls for.
-bool readSample(LuWav* sample, const std::string& directory, const char* name,
-                const std::string& path, bool extended) {
-    if (!extended) return sample->read(path.c_str());
-    const std::string found = findSampleFile(directory, name);
-    if (found.empty()) return false;
-    if (sample->debug && found != path) std::printf("found %s\n", found.c_str());
-    return LuReadExtended(found.c_str(), sample);
-}
-
 }  // namespace
 
 // The working data of one convert call.
@@ -142,8 +131,9 @@ struct BmsConverter::Job {
     int largestSize = 0;
     int lastProgress = -1;
     std::unique_ptr<LuWav> mix;
-    // Sample ids that sound lanes hold, found on the first failed read.
-    std::vector<bool> usedIds;
+    // How many objects of the sound lanes hold each sample id, counted on the first failed
+    // read.
+    std::vector<int> noteCounts;
 };
 
 BmsConverter::BmsConverter() = default;
@@ -218,22 +208,32 @@ LuWav* BmsConverter::convert() {
     return job.mix.release();
 }
 
-bool BmsConverter::usesSample(Job& job, int id) const {
+int BmsConverter::countNotes(Job& job, int id) const {
     // One pass over the sound lanes serves every failed read, however many.
-    if (job.usedIds.empty()) {
-        job.usedIds.assign(SAMPLE_COUNT, false);
+    if (job.noteCounts.empty()) {
+        job.noteCounts.assign(SAMPLE_COUNT, 0);
         for (const BmsChannel* channel = chart->getFirstChannel(); channel;
              channel = channel->getNext()) {
             for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
                 if (!BmsIsSoundChannel(lane->getId())) continue;
                 const int end = lane->getUsedSize();
                 for (int tic = lane->findObject(0); tic < end; tic = lane->findObject(tic + 1))
-                    job.usedIds[lane->get(tic).toInt()] = true;
+                    ++job.noteCounts[lane->get(tic).toInt()];
             }
         }
     }
     // Every empty position holds "00", so id 00 is no use by itself.
-    return id != 0 && job.usedIds[id];
+    return id != 0 ? job.noteCounts[id] : 0;
+}
+
+void BmsConverter::silence(const std::string& path, int notes) {
+    for (SilencedSample& known : silencedSamples) {
+        if (known.path == path) {
+            known.notes += notes;
+            return;
+        }
+    }
+    silencedSamples.push_back({path, notes});
 }
 
 bool BmsConverter::loadSamples(Job& job) {
@@ -241,24 +241,49 @@ bool BmsConverter::loadSamples(Job& job) {
     // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
     // text in its slot, which loading passes over, and counting it would keep the share
     // from ever reaching 100.
-    int declared = 0;
-    for (int id = 0; id < SAMPLE_COUNT; ++id) declared += *wavs->get(BmsWord(id)) != '\0';
-    int loaded = 0;
+    std::vector<std::string> names;
     for (int id = 0; id < SAMPLE_COUNT; ++id) {
         const char* name = wavs->get(BmsWord(id));
-        if (*name != '\0') {
-            LuWav* sample = new LuWav;
-            job.samples[id].reset(sample);
-            sample->setDebug(debug);
-            const std::string path = job.baseDirectory + name;
-            if (debug) std::printf("----wav open %s-------------------------\n", path.c_str());
-            if (!readSample(sample, job.baseDirectory, name, path, extendedSamples)) {
+        if (*name != '\0') names.push_back(name);
+    }
+    const int declared = static_cast<int>(names.size());
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(job.baseDirectory + name);
+    std::vector<std::string> found;
+    if (extendedSamples) found = findSampleFiles(job.baseDirectory, names);
+    found.resize(names.size());
+
+    // The buffers are made here, so a worker only fills its own.
+    std::vector<LuWav*> buffers;
+    for (int id = 0; id < SAMPLE_COUNT; ++id) {
+        if (*wavs->get(BmsWord(id)) == '\0') continue;
+        LuWav* sample = new LuWav;
+        job.samples[id].reset(sample);
+        sample->setDebug(debug);
+        buffers.push_back(sample);
+    }
+    // Traces are printed while the buffers read, so with them every sample loads in turn.
+    OrderedLoader loader(declared, debug ? 1 : loadingThreads, [&](int index) {
+        return loadKeySound(buffers[index], paths[index], found[index], extendedSamples, volume);
+    });
+
+    int loaded = 0;
+    for (int id = 0; id < SAMPLE_COUNT; ++id) {
+        if (job.samples[id]) {
+            const std::string& path = paths[loaded];
+            if (!loader.wait(loaded)) {
                 failedWavPath = path;
-                if (debug) std::printf("WAV READ error => %s \n", path.c_str());
-                if (usesSample(job, id) || !askContinue(path.c_str())) return false;
+                if (missingSamplesSilent) {
+                    silence(path, countNotes(job, id));
+                    job.samples[id].reset();
+                } else {
+                    if (countNotes(job, id) > 0 || !askContinue(path.c_str())) return false;
+                    job.samples[id]->changeVolume(volume);
+                }
             }
-            sample->changeVolume(volume);
-            if (sample->getDataSize() > job.largestSize) job.largestSize = sample->getDataSize();
+            const LuWav* sample = job.samples[id].get();
+            if (sample && sample->getDataSize() > job.largestSize)
+                job.largestSize = sample->getDataSize();
             ++loaded;
         }
         if (hasProgress()) {

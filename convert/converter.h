@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class BmsBms;
 class LuWav;
@@ -35,6 +36,14 @@ public:
     // formats (findSampleFile, LuReadExtended); a failed one is still named by its path as
     // the chart writes it.
     void setExtendedSamples(bool flag) { extendedSamples = flag; }
+    // When set, a sample that cannot be found or read, whether notes use it or not, stays
+    // silent instead of failing the conversion, and no question is asked about it; such
+    // samples are listed by getSilencedSamples.
+    void setMissingSamplesSilent(bool flag) { missingSamplesSilent = flag; }
+    // Threads that read the samples: 0 (the default) one per hardware thread, 1 one sample
+    // after the other on the calling thread. The result, the progress and the questions come
+    // the same either way; with traces on, samples always load one after the other.
+    void setLoadingThreads(int count) { loadingThreads = count; }
 
     // The plain form is called first, then the bound one; either may be empty.
     void setProgressCallback(ProgressFunction function) { progressFunction = function; }
@@ -64,13 +73,24 @@ public:
     // Full path of the last sample file that could not be read; empty if none.
     const char* getFailedWavPath() const { return failedWavPath.c_str(); }
 
+    // A sample file that setMissingSamplesSilent left silent: its full path as the chart names
+    // it, and how many objects of the sound lanes hold it.
+    struct SilencedSample {
+        std::string path;
+        int notes;
+    };
+    // The silenced files of the last convert call in the chart's order, each path once (the
+    // objects of samples that share it added up).
+    const std::vector<SilencedSample>& getSilencedSamples() const { return silencedSamples; }
+
 private:
     struct Job;
 
     void report(int value);
     bool hasProgress() const { return progressFunction || progressTarget; }
     bool askContinue(const char* path);
-    bool usesSample(Job& job, int id) const;
+    int countNotes(Job& job, int id) const;
+    void silence(const std::string& path, int notes);
     bool loadSamples(Job& job);
     bool prepareLanes();
     bool walk(Job& job, double tempo, int lastTic);
@@ -85,7 +105,10 @@ private:
     std::function<bool(const char*)> continueTarget;
     bool debug = false;
     bool extendedSamples = false;
+    bool missingSamplesSilent = false;
+    int loadingThreads = 0;
     std::string failedWavPath;
+    std::vector<SilencedSample> silencedSamples;
     bool opened = false;
     bool converted = false;
 };

@@ -9,10 +9,13 @@
 #include <locale.h>
 #endif
 
-#include <cstring>
-#include <vector>
+#include <algorithm>
+#include <map>
 
 namespace {
+
+// The extensions that stand in for each other, in the order they are tried.
+const char* const EXTENSIONS[] = {".wav", ".ogg", ".flac", ".mp3", ".opus"};
 
 bool isFile(const std::string& path) {
     struct stat status;
@@ -23,94 +26,153 @@ char toLowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
-    }
-    return true;
+char toUpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// `name` with .wav turned into .ogg or .ogg into .wav, in the case of the letter after the dot;
-// empty for other names.
-std::string withOtherExtension(const std::string& name) {
-    if (name.size() < 4) return "";
-    const std::string extension = name.substr(name.size() - 4);
-    const char* other = nullptr;
-    if (equalsIgnoringCase(extension, ".wav")) other = ".ogg";
-    if (equalsIgnoringCase(extension, ".ogg")) other = ".wav";
-    if (!other) return "";
-    std::string result = name.substr(0, name.size() - 4) + other;
-    if (extension[1] >= 'A' && extension[1] <= 'Z') {
-        for (size_t i = name.size() - 3; i < result.size(); ++i)
-            result[i] = static_cast<char>(result[i] - 'a' + 'A');
-    }
-    return result;
+std::string lowered(std::string text) {
+    for (char& c : text) c = toLowerAscii(c);
+    return text;
 }
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && lowered(a) == lowered(b);
+}
+
+// `name` with each other of the known extensions, in their order and in the case of the letter
+// after the dot; none when `name` ends in no known extension.
+std::vector<std::string> withOtherExtensions(const std::string& name) {
+    std::vector<std::string> spellings;
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 == name.size()) return spellings;
+    const std::string extension = name.substr(dot);
+    bool known = false;
+    for (const char* candidate : EXTENSIONS)
+        known = known || equalsIgnoringCase(extension, candidate);
+    if (!known) return spellings;
+    const bool upper = toUpperAscii(name[dot + 1]) == name[dot + 1];
+    for (const char* candidate : EXTENSIONS) {
+        std::string other = candidate;
+        if (equalsIgnoringCase(extension, other)) continue;
+        if (upper) {
+            for (char& c : other) c = toUpperAscii(c);
+        }
+        spellings.push_back(name.substr(0, dot) + other);
+    }
+    return spellings;
+}
+
+// Looks names up under one directory, keeping each folder's listing once it has been read.
+class Finder {
+public:
+    explicit Finder(const std::string& directory) : directory(directory) {}
+
+    // Steps 1 to 3 for one reading of a name.
+    std::string find(const std::string& name) {
+        std::string found = findSpelling(name);
+        for (const std::string& other : withOtherExtensions(name)) {
+            if (!found.empty()) break;
+            found = findSpelling(other);
+        }
+        return found;
+    }
+
+private:
+    // Steps 1 and 2.
+    std::string findSpelling(const std::string& name) {
+        if (isFile(directory + name)) return directory + name;
+#ifndef _WIN32
+        return matchIgnoringCase(name);
+#else
+        return "";
+#endif
+    }
 
 #ifndef _WIN32
-bool isDirectory(const std::string& path) {
-    struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
+    static bool isDirectory(const std::string& path) {
+        struct stat status;
+        return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    }
 
-// The parts of a name between slashes of either kind, as charts written on Windows use both.
-std::vector<std::string> splitParts(const std::string& name) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : name) {
-        if (c == '/' || c == '\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
+    // The parts of a name between slashes of either kind, as charts written on Windows use
+    // both.
+    static std::vector<std::string> splitParts(const std::string& name) {
+        std::vector<std::string> parts;
+        std::string part;
+        for (char c : name) {
+            if (c == '/' || c == '\\') {
+                if (!part.empty()) parts.push_back(part);
+                part.clear();
+            } else {
+                part += c;
+            }
         }
+        if (!part.empty()) parts.push_back(part);
+        return parts;
     }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
 
-// The entry of `folder` that matches `part` ignoring case and is a folder (or, for the last
-// part, a file); of several, the first in byte order, so that the choice does not depend on
-// the order in which the folder lists them. Empty when there is none.
-std::string findEntry(const std::string& folder, const std::string& part, bool last) {
-    const std::string exact = folder + part;
-    if (last ? isFile(exact) : isDirectory(exact)) return part;
-    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
-    if (!listing) return "";
-    std::string found;
-    while (const dirent* entry = readdir(listing)) {
-        const std::string candidate = entry->d_name;
-        if (!equalsIgnoringCase(candidate, part)) continue;
-        if (!found.empty() && candidate >= found) continue;
-        const std::string path = folder + candidate;
-        if (last ? isFile(path) : isDirectory(path)) found = candidate;
-    }
-    closedir(listing);
-    return found;
-}
-
-// `directory` followed by the parts of `name`, each matched ignoring case; empty when a part
-// has no match.
-std::string matchIgnoringCase(const std::string& directory, const std::string& name) {
-    const std::vector<std::string> parts = splitParts(name);
-    if (parts.empty()) return "";
-    std::string path = directory;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        std::string entry;
-        if (parts[i] == "." || parts[i] == "..") {
-            if (last) return "";
-            entry = parts[i];
-        } else {
-            entry = findEntry(path, parts[i], last);
-            if (entry.empty()) return "";
+    // The entries of `folder` by their names in lower case, each group in byte order.
+    using Listing = std::map<std::string, std::vector<std::string>>;
+    const Listing& listingOf(const std::string& folder) {
+        auto known = listings.find(folder);
+        if (known != listings.end()) return known->second;
+        Listing& listing = listings[folder];
+        if (DIR* entries = opendir(folder.empty() ? "." : folder.c_str())) {
+            while (const dirent* entry = readdir(entries))
+                listing[lowered(entry->d_name)].push_back(entry->d_name);
+            closedir(entries);
         }
-        path += entry;
-        if (!last) path += '/';
+        for (auto& group : listing) std::sort(group.second.begin(), group.second.end());
+        return listing;
     }
-    return path;
-}
+
+    // The entry of `folder` that matches `part` ignoring case and is a folder (or, for the last
+    // part, a file); of several, the first in byte order, so that the choice does not depend on
+    // the order in which the folder lists them. Empty when there is none.
+    std::string findEntry(const std::string& folder, const std::string& part, bool last) {
+        const std::string exact = folder + part;
+        if (last ? isFile(exact) : isDirectory(exact)) return part;
+        const Listing& listing = listingOf(folder);
+        const auto group = listing.find(lowered(part));
+        if (group == listing.end()) return "";
+        for (const std::string& candidate : group->second) {
+            const std::string path = folder + candidate;
+            if (last ? isFile(path) : isDirectory(path)) return candidate;
+        }
+        return "";
+    }
+
+    // `directory` followed by the parts of `name`, each matched ignoring case; empty when a part
+    // has no match.
+    std::string matchIgnoringCase(const std::string& name) {
+        const std::vector<std::string> parts = splitParts(name);
+        if (parts.empty()) return "";
+        std::string path = directory;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            const bool last = i + 1 == parts.size();
+            std::string entry;
+            if (parts[i] == "." || parts[i] == "..") {
+                if (last) return "";
+                entry = parts[i];
+            } else {
+                entry = findEntry(path, parts[i], last);
+                if (entry.empty()) return "";
+            }
+            path += entry;
+            if (!last) path += '/';
+        }
+        return path;
+    }
+
+    std::map<std::string, Listing> listings;
+#endif
+
+    const std::string directory;
+};
+
+#ifndef _WIN32
+// The encodings in which a name is read besides as written, in the order they are tried.
+const char* const ENCODINGS[] = {"CP932", "CP949", "UTF-8"};
 
 // The character set of the locale that the environment names, read without changing the
 // program's own locale. The C locale stands for UTF-8, which file systems use today.
@@ -128,53 +190,84 @@ std::string localeCodeset() {
     return codeset;
 }
 
-// `name` read as Shift-JIS in the locale's character set; empty when it is plain ASCII, does
-// not convert, or converts to itself.
-std::string fromShiftJis(const std::string& name) {
-    bool ascii = true;
-    for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return "";
-    const iconv_t converter = iconv_open(localeCodeset().c_str(), "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return "";
-    std::vector<char> input(name.begin(), name.end());
-    // Each Shift-JIS byte becomes at most 3 bytes of UTF-8; other targets need less.
-    std::vector<char> output(name.size() * 4 + 4);
-    char* in = input.data();
-    size_t inLeft = input.size();
-    char* out = output.data();
-    size_t outLeft = output.size();
-    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<size_t>(-1) || inLeft != 0) return "";
-    std::string converted(output.data(), out);
-    return converted == name ? "" : converted;
-}
-#endif
-
-// Steps 1 to 3 for one spelling of the name.
-std::string findSpelling(const std::string& directory, const std::string& name) {
-    if (isFile(directory + name)) return directory + name;
-#ifndef _WIN32
-    std::string found = matchIgnoringCase(directory, name);
-    if (!found.empty()) return found;
-    const std::string converted = fromShiftJis(name);
-    if (!converted.empty()) {
-        if (isFile(directory + converted)) return directory + converted;
-        found = matchIgnoringCase(directory, converted);
-        if (!found.empty()) return found;
+// Reads names in one encoding and spells them in the locale's.
+class NameConverter {
+public:
+    NameConverter(const std::string& codeset, const char* encoding)
+        : converter(iconv_open(codeset.c_str(), encoding)) {}
+    ~NameConverter() {
+        if (usable()) iconv_close(converter);
     }
+    NameConverter(const NameConverter&) = delete;
+    NameConverter& operator=(const NameConverter&) = delete;
+
+    // False when `name` is no text in the encoding.
+    bool convert(const std::string& name, std::string* spelling) {
+        if (!usable()) return false;
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        std::vector<char> input(name.begin(), name.end());
+        // A byte becomes at most 3 bytes of UTF-8; other targets need less.
+        std::vector<char> output(name.size() * 4 + 4);
+        char* in = input.data();
+        size_t inLeft = input.size();
+        char* out = output.data();
+        size_t outLeft = output.size();
+        if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) ||
+            inLeft != 0)
+            return false;
+        spelling->assign(output.data(), out);
+        return true;
+    }
+
+private:
+    bool usable() const { return converter != reinterpret_cast<iconv_t>(-1); }
+
+    const iconv_t converter;
+};
 #endif
-    return "";
-}
 
 }  // namespace
 
-std::string findSampleFile(const std::string& directory, const std::string& name) {
-    if (name.empty()) return "";
-    std::string found = findSpelling(directory, name);
-    if (found.empty()) {
-        const std::string other = withOtherExtension(name);
-        if (!other.empty()) found = findSpelling(directory, other);
+std::vector<std::string> findSampleFiles(const std::string& directory,
+                                         const std::vector<std::string>& names) {
+    Finder finder(directory);
+    // What each reading finds for each name; reading 0 is the name as written.
+    std::vector<std::vector<std::string>> found(1, std::vector<std::string>(names.size()));
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!names[i].empty()) found[0][i] = finder.find(names[i]);
     }
-    return found;
+#ifndef _WIN32
+    const std::string codeset = localeCodeset();
+    for (const char* encoding : ENCODINGS) {
+        NameConverter converter(codeset, encoding);
+        std::vector<std::string> reading(names.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            std::string spelling;
+            if (names[i].empty() || !converter.convert(names[i], &spelling)) continue;
+            reading[i] = spelling == names[i] ? found[0][i] : finder.find(spelling);
+        }
+        found.push_back(reading);
+    }
+#endif
+
+    size_t preferred = 0;
+    size_t most = 0;
+    for (size_t r = 0; r < found.size(); ++r) {
+        size_t count = 0;
+        for (const std::string& path : found[r]) count += !path.empty();
+        if (count > most) {
+            preferred = r;
+            most = count;
+        }
+    }
+    std::vector<std::string> files(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        files[i] = found[preferred][i];
+        for (size_t r = 0; r < found.size() && files[i].empty(); ++r) files[i] = found[r][i];
+    }
+    return files;
+}
+
+std::string findSampleFile(const std::string& directory, const std::string& name) {
+    return findSampleFiles(directory, {name})[0];
 }

@@ -4,16 +4,27 @@
 #define CONVERT_SAMPLE_LOOKUP_H_
 
 #include <string>
+#include <vector>
 
-// The file that holds the key sound registered as `name` by a chart in `directory` (empty, or
-// ending in a separator). Tried in order, the first existing file wins:
-//   1. the path as written, `directory` followed by `name`;
-//   2. on POSIX systems, the path whose parts after `directory` match the parts of `name` (split
-//      at either slash) with ASCII letters compared case-insensitively, an exact match first;
-//   3. on POSIX systems, `name` read as Shift-JIS (CP932) and converted to the encoding of the
-//      locale that the environment names (UTF-8 under the C locale), matched as in 2;
-//   4. steps 1 to 3 for `name` with the other extension of .wav and .ogg.
-// Returns the path found, or an empty text when none exists.
+// The files that hold the key sounds registered as `names` by a chart in `directory` (empty, or
+// ending in a separator), one path per name, empty where none exists.
+//
+// A name is tried in readings: as written, then on POSIX systems read as Shift-JIS (CP932), as
+// EUC-KR (CP949) and as UTF-8, each converted to the encoding of the locale that the environment
+// names (UTF-8 under the C locale). Under one reading these are tried in order, the first
+// existing file wins:
+//   1. the path as written, `directory` followed by the name;
+//   2. on POSIX systems, the path whose parts after `directory` match the parts of the name
+//      (split at either slash) with ASCII letters compared case-insensitively, an exact match
+//      first;
+//   3. steps 1 and 2 for the same stem with .wav, .ogg, .flac, .mp3 and .opus in that order,
+//      when the name ends in one of them (the case of the letter after its dot is kept).
+// A chart is written in one encoding, so the reading under which the most names are found
+// (the earlier one of a tie) is tried first for every name, then the others in their order.
+std::vector<std::string> findSampleFiles(const std::string& directory,
+                                         const std::vector<std::string>& names);
+
+// The file of a single name, as `findSampleFiles` finds it.
 std::string findSampleFile(const std::string& directory, const std::string& name);
 
 #endif  // CONVERT_SAMPLE_LOOKUP_H_

@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "convert/converter.h"
 #include "tests/test_util.h"
+#include "wav/wav.h"
 
 namespace {
 
@@ -25,19 +28,38 @@ TEST(SampleLookupTest, TakesThePathAsWrittenFirst) {
     EXPECT_EQ("", findSampleFile(folderOf(dir), "snare.wav"));
 }
 
-// .wav and .ogg stand in for each other, in the case of the extension written.
-TEST(SampleLookupTest, TriesTheOtherExtension) {
+// The known extensions stand in for each other, in the case of the extension written and in
+// the order .wav, .ogg, .flac, .mp3, .opus.
+TEST(SampleLookupTest, TriesTheOtherExtensions) {
     TempDir dir;
     dir.write("a.ogg", "");
     dir.write("B.OGG", "");
     dir.write("c.wav", "");
     dir.write("d.mp3", "");
+    dir.write("e.opus", "");
+    dir.write("e.flac", "");
+    dir.write("f.aiff", "");
     const std::string folder = folderOf(dir);
-    EXPECT_EQ(folder + "a.ogg", findSampleFile(folder, "a.wav"));
-    EXPECT_EQ(folder + "B.OGG", findSampleFile(folder, "B.WAV"));
-    EXPECT_EQ(folder + "c.wav", findSampleFile(folder, "c.ogg"));
-    EXPECT_EQ("", findSampleFile(folder, "d.wav"));
-    EXPECT_EQ("", findSampleFile(folder, "d"));
+    const struct {
+        const char* name;
+        std::string expected;
+    } cases[] = {
+        {"a.wav", folder + "a.ogg"},
+        {"B.WAV", folder + "B.OGG"},
+        {"c.ogg", folder + "c.wav"},
+        {"c.OPUS", folder + "c.wav"},
+        {"d.wav", folder + "d.mp3"},
+        {"e.wav", folder + "e.flac"},
+        {"e.mp3", folder + "e.flac"},
+        {"e.opus", folder + "e.opus"},
+        {"d", ""},
+        {"f.wav", ""},
+        {"f.aiff.wav", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, findSampleFile(folder, c.name));
+    }
 }
 
 #ifndef _WIN32
@@ -143,6 +165,55 @@ TEST(SampleLookupTest, ConvertsShiftJisNamesToTheLocaleEncoding) {
         SCOPED_TRACE(c.name);
         ScopedEnvironment locale("LC_ALL", c.locale);
         EXPECT_EQ(c.expected, findSampleFile(folder, c.name));
+    }
+}
+
+// Whole charts with extended samples, whose names the file system spells in UTF-8. Each file
+// holds one value, and each name sounds at frame 0, so the mix tells which files were taken.
+// 가 (EUC-KR B0 A1) reads as ｰ｡ in Shift-JIS; the chart's other name is found only as EUC-KR,
+// so EUC-KR is the chart's reading and 가 wins. 드럼\킥 is B5 E5 B7 B3 5C C5 B1.
+TEST(SampleLookupTest, RendersChartsInTheirEncoding) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, int16_t>> files;
+        std::vector<std::string> names;
+        int16_t expected;
+    } cases[] = {
+        {"EUC-KR",
+         {{"드럼/킥.wav", 1}, {"가.ogg", 2}, {"ｰ｡.wav", 4}},
+         {"\xb5\xe5\xb7\xb3\\\xc5\xb1.wav", "\xb0\xa1.wav"},
+         3},
+        {"Shift-JIS",
+         {{"ドラム/キック.wav", 1}},
+         {"\x83\x68\x83\x89\x83\x80\\\x83\x4c\x83\x62\x83\x4e.WAV"},
+         1},
+        {"UTF-8 in another case",
+         {{"Snare.wav", 1}, {"シンバル.flac", 2}},
+         {"SNARE.WAV", "シンバル.wav"},
+         3},
+        {"backslash folder", {{"Drums/Kick.wav", 1}}, {"drums\\KICK.wav"}, 1},
+    };
+    ScopedEnvironment locale("LC_ALL", "C.UTF-8");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        std::string chart;
+        for (size_t i = 0; i < c.names.size(); ++i) {
+            chart += "#WAV0" + std::to_string(i + 1) + " " + c.names[i] + "\n";
+            chart += "#0001" + std::to_string(i + 1) + ":0" + std::to_string(i + 1) + "\n";
+        }
+        for (const auto& file : c.files) {
+            const size_t slash = file.first.find('/');
+            if (slash != std::string::npos) dir.mkdir(file.first.substr(0, slash));
+            dir.write(file.first, test_util::constantWav(4, file.second));
+        }
+        BmsConverter converter;
+        converter.setChartPath(dir.write("song.bms", chart).c_str());
+        converter.setExtendedSamples(true);
+        ASSERT_NE(nullptr, converter.open());
+        const std::unique_ptr<LuWav> mix(converter.convert());
+        ASSERT_NE(nullptr, mix);
+        EXPECT_EQ(std::vector<int16_t>(8, c.expected), test_util::samplesOf(*mix));
     }
 }
 #endif

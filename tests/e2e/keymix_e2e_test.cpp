@@ -323,6 +323,34 @@ TEST(KeymixE2eTest, OptionIContinuesPastUnusedSample) {
     EXPECT_EQ(Frames().add(4, 32767).wav(), test_util::readFile(dir.file("song.wav")));
 }
 
+// With -m, key sounds that are missing or do not decode, used or not, play as silence: each is
+// named once with its notes, and the song is the one of the chart without them.
+TEST(KeymixE2eTest, OptionMSilencesUnreadableSamples) {
+    TempDir dir;
+    const std::string notes = "#00011:01020102\n#00012:0203\n";
+    dir.write("song.bms",
+              "#WAV01 a.wav\n#WAV02 gone.wav\n#WAV03 bad.wav\n#WAV04 none.wav\n" + notes);
+    dir.write("without.bms", "#WAV01 a.wav\n" + notes);
+    dir.write("a.wav", test_util::constantWav(40000, 1000));
+    dir.write("bad.wav", "RIFF");
+    Result plain = runKeymix(dir, {"song.bms"});
+    EXPECT_EQ(FAILED, plain.status);
+    EXPECT_EQ("\nWAVへの変換失敗\n", plain.err);
+
+    Result silent = runKeymix(dir, {"-m", "song.bms"});
+    EXPECT_EQ(0, silent.status);
+    EXPECT_EQ(settings("song.bms", "song.wav", 50) + loadingBar() + STARS_49 + "*\n", silent.out);
+    EXPECT_EQ(
+        "\nWAVが読めないので無音にしました gone.wav (ノーツ数 3)\n"
+        "WAVが読めないので無音にしました bad.wav (ノーツ数 1)\n"
+        "WAVが読めないので無音にしました none.wav (ノーツ数 0)\n" +
+            written("song.wav"),
+        silent.err);
+    ASSERT_EQ(0, runKeymix(dir, {"without.bms"}).status);
+    EXPECT_EQ(test_util::readFile(dir.file("without.wav")),
+              test_util::readFile(dir.file("song.wav")));
+}
+
 TEST(KeymixE2eTest, DebugAddsTracesButNotToTheSong) {
     TempDir dir;
     dir.write("song.bms", "#WAV01 a.wav\n#00011:01\n");
