@@ -1,16 +1,23 @@
 // The floor of a workload: the work that no renderer can avoid, done as plainly and quickly as
-// possible. It reads every sample file once, adds every triggered sample (its normalised
+// possible. It reads every sample file once (an Ogg Vorbis file decoded by libvorbisfile on
+// this one thread), adds every triggered sample (its normalised
 // length, taken from the file's bytes over and over) with 16-bit saturation into a zeroed buffer
 // of the output's size, and writes that buffer as a WAV file.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+
+#if KEYMIX_FLOOR_VORBIS
+#include <vorbis/vorbisfile.h>
 #endif
 
 #include "bench/workloads.h"
@@ -37,6 +44,34 @@ bool readFile(const std::string& path, Samples* samples) {
     samples->data.reset(new int16_t[static_cast<size_t>(samples->count)]);
     const size_t count = static_cast<size_t>(samples->count);
     return std::fread(samples->data.get(), 2, count, file.get()) == count;
+}
+
+// The 16-bit samples of an Ogg Vorbis file as libvorbisfile decodes them, channels interleaved.
+bool decodeOgg(const std::string& path, Samples* samples) {
+#if KEYMIX_FLOOR_VORBIS
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0) return false;
+    std::vector<int16_t> decoded;
+    char buffer[16384];
+    int section = 0;
+    long got;
+    while ((got = ov_read(&file, buffer, sizeof buffer, 0, 2, 1, &section)) > 0) {
+        const size_t old = decoded.size();
+        decoded.resize(old + static_cast<size_t>(got) / 2);
+        std::memcpy(decoded.data() + old, buffer, static_cast<size_t>(got) / 2 * 2);
+    }
+    ov_clear(&file);
+    if (got < 0 || decoded.empty()) return false;
+    samples->count = static_cast<int64_t>(decoded.size());
+    samples->data.reset(new int16_t[decoded.size()]);
+    std::copy(decoded.begin(), decoded.end(), samples->data.get());
+    return true;
+#else
+    std::fprintf(stderr, "keymix_floor: built without libvorbisfile\n");
+    (void)path;
+    (void)samples;
+    return false;
+#endif
 }
 
 void addSaturated(int16_t* target, const int16_t* source, int64_t count) {
@@ -77,7 +112,9 @@ int main(int argc, char** argv) {
 
     std::vector<Samples> files(plan.samples.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!readFile(dir + plan.samples[i].file, &files[i])) {
+        const std::string& file = plan.samples[i].file;
+        const bool ogg = file.size() > 4 && file.compare(file.size() - 4, 4, ".ogg") == 0;
+        if (!(ogg ? decodeOgg(dir + file, &files[i]) : readFile(dir + file, &files[i]))) {
             std::fprintf(stderr, "keymix_floor: cannot read %s\n", plan.samples[i].file.c_str());
             return 1;
         }
