@@ -241,10 +241,16 @@ bool BmsConverter::loadSamples(Job& job) {
     // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
     // text in its slot, which loading passes over, and counting it would keep the share
     // from ever reaching 100.
+    // The buffers are made here, so that a worker only fills its own.
     std::vector<std::string> names;
+    std::vector<LuWav*> buffers;
     for (int id = 0; id < SAMPLE_COUNT; ++id) {
         const char* name = wavs->get(BmsWord(id));
-        if (*name != '\0') names.push_back(name);
+        if (*name == '\0') continue;
+        names.push_back(name);
+        job.samples[id].reset(new LuWav);
+        job.samples[id]->setDebug(debug);
+        buffers.push_back(job.samples[id].get());
     }
     const int declared = static_cast<int>(names.size());
     std::vector<std::string> paths;
@@ -253,15 +259,6 @@ bool BmsConverter::loadSamples(Job& job) {
     if (extendedSamples) found = findSampleFiles(job.baseDirectory, names);
     found.resize(names.size());
 
-    // The buffers are made here, so a worker only fills its own.
-    std::vector<LuWav*> buffers;
-    for (int id = 0; id < SAMPLE_COUNT; ++id) {
-        if (*wavs->get(BmsWord(id)) == '\0') continue;
-        LuWav* sample = new LuWav;
-        job.samples[id].reset(sample);
-        sample->setDebug(debug);
-        buffers.push_back(sample);
-    }
     // Traces are printed while the buffers read, so with them every sample loads in turn.
     OrderedLoader loader(declared, debug ? 1 : loadingThreads, [&](int index) {
         return loadKeySound(buffers[index], paths[index], found[index], extendedSamples, volume);
