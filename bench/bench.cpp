@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
         const char* reference = row.c->reference == 0              ? "-"
                                 : row.c->reference == row.checksum ? "same"
                                                                    : "CHANGED";
-        std::printf("%-8s %9.3f %9.3f %6.2f%s %7.1f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
+        std::printf("%-8s %9.3f %9.3f %6.2f%s %7.2f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
                     row.c->name, row.keymixSeconds, row.floorSeconds, ratio, timeOk ? " " : "!",
                     row.c->timeTarget, row.keymixCpu / row.floorCpu, megabytes(row.peakBytes),
                     memoryOk ? " " : "!", megabytes(row.memoryLimit),
