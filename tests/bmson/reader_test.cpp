@@ -118,10 +118,6 @@ TEST(BmsonReaderTest, NamesTheFaultAndWhereItIs) {
         }
         EXPECT_EQ(c.message, message);
     }
-    std::string message;
-    BmsonChart chart;
-    EXPECT_FALSE(BmsonLoad("no/such/chart.bmson", &chart, &message));
-    EXPECT_EQ("ファイルが開けませんでした。", message);
 }
 
 }  // namespace
