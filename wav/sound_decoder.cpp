@@ -1,9 +1,8 @@
 #include "wav/sound_decoder.h"
 
-#include <sndfile.h>
-
 #include <cstdio>
 #include <cstring>
+#include <sndfile.h>
 #include <vector>
 
 namespace {
@@ -210,8 +209,9 @@ bool LuDecodeSound(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound
         SF_FORMAT_INFO encoding;
         std::memset(&encoding, 0, sizeof encoding);
         encoding.format = info.format & SF_FORMAT_SUBMASK;
-        const bool named = sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding,
-                                      sizeof encoding) == 0 && encoding.name;
+        const bool named =
+            sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding) == 0 &&
+            encoding.name;
         std::printf("%s %s\n", container, named ? encoding.name : "?");
         std::printf("channel_count = %d\n", info.channels);
         std::printf("frequency = %d\n", info.samplerate);
@@ -219,16 +219,15 @@ bool LuDecodeSound(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound
 
     sound->channels = info.channels;
     sound->frequency = info.samplerate;
-    sound->samples.reset(new LuDownmix(info.channels, sidesOf(file.get(), info.format,
-                                                              info.channels)));
+    sound->samples.reset(
+        new LuDownmix(info.channels, sidesOf(file.get(), info.format, info.channels)));
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
     sf_count_t frames = 0;
-    if (!readFrames(file.get(), info.channels, isReal(info.format), sound->samples.get(),
-                    &frames))
+    if (!readFrames(file.get(), info.channels, isReal(info.format), sound->samples.get(), &frames))
         return false;
     // A stream cut short: Ogg streams without their last page have no known length, the other
     // formats give fewer frames than their headers announce (MP3 only where a tag counts them).
-    const bool counted = (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG ||
-                         hasLengthTag(bytes, size);
+    const bool counted =
+        (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG || hasLengthTag(bytes, size);
     return !counted || (info.frames != SF_COUNT_MAX && frames == info.frames);
 }

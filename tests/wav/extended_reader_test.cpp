@@ -21,7 +21,7 @@ using test_util::putLe32;
 using test_util::samplesOf;
 using test_util::TempDir;
 
-// The Ogg files that scripts/make_ogg_fixtures.sh made; tests run from the project's root.
+// The sound files that scripts/make_sound_fixtures.sh made; tests run from the project's root.
 std::string fixture(const char* name) {
     return std::string("tests/wav/data/") + name;
 }
@@ -148,7 +148,8 @@ TEST(LuExtendedReaderTest, ConvertsWideFormatsTo16BitStereo) {
         {"float 22050 Hz", wavOf(test_util::fmtPayload(1, 22050, 32, 3), floats({0.5f, -0.25f})),
          twice({16384, 16384, 4096, -8192})},
         // 12 valid bits stored in 16: the block size of 1 that a plain division gives is ignored.
-        {"12-bit integer", wavOf(test_util::fmtPayload(1, 44100, 12), test_util::samples16({0x1230})),
+        {"12-bit integer",
+         wavOf(test_util::fmtPayload(1, 44100, 12), test_util::samples16({0x1230})),
          twice({0x1230})},
         {"64-bit float", wavOf(test_util::fmtPayload(1, 44100, 64, 3), doubles({0.25, -0.5})),
          twice({8192, -16384})},
@@ -202,7 +203,8 @@ TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
         Bytes file;
     } cases[] = {
         {"16-bit float", wavOf(test_util::fmtPayload(1, 44100, 16, 3), Bytes(2, 0))},
-        {"ADPCM without its coefficients", wavOf(test_util::fmtPayload(1, 44100, 4, 2), Bytes(2, 0))},
+        {"ADPCM without its coefficients",
+         wavOf(test_util::fmtPayload(1, 44100, 4, 2), Bytes(2, 0))},
         {"2000 Hz", wavOf(test_util::fmtPayload(1, 2000, 24), le24({1}))},
         {"no channels", wavOf(test_util::fmtPayload(0, 44100, 32, 3), Bytes{})},
         {"sub-format GUID", wavOf(badGuid, Bytes(4, 0))},
@@ -353,6 +355,73 @@ TEST(LuExtendedReaderTest, SurvivesDamagedOggFiles) {
         LuWav wav;
         LuReadExtended(dir.write("a.ogg", bytes).c_str(), &wav);
     }
+}
+
+// The lag, within 20 frames either way, at which the left channel of `decoded` best matches that
+// of `reference`, and the root mean square of the differences there.
+struct Match {
+    int lag = 0;
+    double error = 0;
+};
+
+Match match(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference) {
+    Match best;
+    double bestSum = -1;
+    for (int lag = -20; lag <= 20; ++lag) {
+        double sum = 0;
+        for (size_t i = 0; i < reference.size(); i += 2) {
+            const int64_t j = static_cast<int64_t>(i) + 2 * lag;
+            const int value = j >= 0 && j < static_cast<int64_t>(decoded.size()) ? decoded[j] : 0;
+            sum += static_cast<double>(value - reference[i]) * (value - reference[i]);
+        }
+        if (bestSum < 0 || sum < bestSum) {
+            bestSum = sum;
+            best = {lag, std::sqrt(sum / (reference.size() / 2))};
+        }
+    }
+    return best;
+}
+
+// Each file was made from the WAV beside it (scripts/make_sound_fixtures.sh): FLAC gives its
+// samples back exactly; lame's MP3 and the Opus file keep its length to the frame (the encoder
+// delay and padding trimmed), start on time, and stay within a small error of the sine at half
+// scale: 5% of it as root mean square (Opus resampled from 48000 Hz by the buffer).
+TEST(LuExtendedReaderTest, DecodesWhatEachEncoderWasGiven) {
+    const struct {
+        const char* file;
+        const char* source;
+        double maxError;  // root mean square, in samples
+    } cases[] = {
+        {"tone_16.flac", "tone_16.wav", 0},
+        {"tone_24.flac", "tone_24.wav", 0},
+        {"tone.mp3", "tone_16.wav", 16384 * 0.05},
+        {"tone.opus", "tone_16.wav", 16384 * 0.05},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        LuWav reference;
+        ASSERT_TRUE(LuReadExtended(fixture(c.source).c_str(), &reference));
+        LuWav wav;
+        ASSERT_TRUE(LuReadExtended(fixture(c.file).c_str(), &wav));
+        // 2205 frames.
+        ASSERT_EQ(2205 * 4, reference.data_size);
+        EXPECT_EQ(reference.data_size, wav.data_size);
+        const Match found = match(samplesOf(wav), samplesOf(reference));
+        EXPECT_EQ(0, found.lag);
+        EXPECT_LE(found.error, c.maxError);
+        if (c.maxError == 0) EXPECT_EQ(samplesOf(reference), samplesOf(wav));
+    }
+}
+
+// FLAC's 5.1 order (FL FR FC LFE BL BR) without a channel map: the left side averages FL, FC,
+// LFE and BL, the right side gets nothing of the front-left sine.
+TEST(LuExtendedReaderTest, MixesDownFlacByItsChannelOrder) {
+    LuWav wav;
+    ASSERT_TRUE(LuReadExtended(fixture("sine_front_left_6ch.flac").c_str(), &wav));
+    EXPECT_EQ(2205 * 4, wav.data_size);
+    const Channels channels = measure(wav);
+    EXPECT_NEAR(32768 * 0.8 / 4, channels.leftPeak, 32768 * 0.8 / 4 * 0.01);
+    EXPECT_EQ(0, channels.rightPeak);
 }
 
 }  // namespace
