@@ -1,8 +1,10 @@
 #include "wav/sound_decoder.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <sndfile.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -69,6 +71,19 @@ const char* containerName(int format) {
         default:
             return nullptr;
     }
+}
+
+// libsndfile's name of the file's encoding in lower case, as the trace prints it ("vorbis",
+// "signed 24 bit pcm", "mpeg layer iii").
+std::string encodingName(int format) {
+    SF_FORMAT_INFO encoding;
+    std::memset(&encoding, 0, sizeof encoding);
+    encoding.format = format & SF_FORMAT_SUBMASK;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding) != 0 || !encoding.name)
+        return "?";
+    std::string name = encoding.name;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
 }
 
 // Encodings whose samples libsndfile hands over as floats from -1 to 1; the others are
@@ -206,13 +221,7 @@ bool LuDecodeSound(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound
     const char* container = containerName(info.format);
     if (!container || info.channels < 1 || info.samplerate < MIN_FREQUENCY) return false;
     if (debug) {
-        SF_FORMAT_INFO encoding;
-        std::memset(&encoding, 0, sizeof encoding);
-        encoding.format = info.format & SF_FORMAT_SUBMASK;
-        const bool named =
-            sf_command(nullptr, SFC_GET_FORMAT_INFO, &encoding, sizeof encoding) == 0 &&
-            encoding.name;
-        std::printf("%s %s\n", container, named ? encoding.name : "?");
+        std::printf("%s %s\n", container, encodingName(info.format).c_str());
         std::printf("channel_count = %d\n", info.channels);
         std::printf("frequency = %d\n", info.samplerate);
     }

@@ -263,7 +263,12 @@ TEST(LuExtendedReaderTest, DecodesOggVorbis) {
     {
         SCOPED_TRACE("mono 22050 Hz, 0.1 s at half scale");
         LuWav wav;
+        wav.setDebug(true);
+        testing::internal::CaptureStdout();
         ASSERT_TRUE(LuReadExtended(fixture("sine_mono_22050.ogg").c_str(), &wav));
+        // The decoder's lines, then those of the buffer's conversion.
+        EXPECT_EQ(0u, testing::internal::GetCapturedStdout().find(
+                          "ogg vorbis\nchannel_count = 1\nfrequency = 22050\ndata_size = 4410\n"));
         // 2205 samples, doubled for stereo and again for 44100 Hz, 2 bytes each.
         EXPECT_EQ(2205 * 2 * 2 * 2, wav.data_size);
         const Channels channels = measure(wav);
