@@ -34,7 +34,8 @@ test-native: build
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKEYMIX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(abspath cmake/lsan.supp) \
+	    ctest --output-on-failure -j $(JOBS)
 
 test-windows:
 	@if [ -x scripts/windows_tier.sh ]; then BUILD=$(BUILD) JOBS=$(JOBS) scripts/windows_tier.sh; \

@@ -6,12 +6,15 @@
 class LuWav;
 
 // Loads the sound file at `path` into `wav`, a buffer fresh from construction, choosing the
-// decoder by the file's first bytes, whatever its name: "RIFF" files are read as WAV, "OggS"
-// files as Ogg Vorbis; anything else fails. WAV files may hold 8, 16, 24 or 32-bit integer
-// or 32-bit float samples, plain or WAVE_FORMAT_EXTENSIBLE, in any number of channels; those
-// `LuWav::read` takes are read by it. Samples are rounded and clamped to 16 bits, more than two
-// channels mixed down by their positions, and the result normalised to 16-bit stereo 44100 Hz
-// as `LuWav::read` does. False on any failure; the buffer is then only fit to be destroyed.
+// decoder by the file's content, whatever its name. RIFF files that `LuWav::read` takes (8 or
+// 16-bit PCM, mono or stereo) are read by it, traces included. Every other file is decoded by
+// libsndfile when it is WAV in any encoding that library knows (24 or 32-bit integer, float,
+// WAVE_FORMAT_EXTENSIBLE, ADPCM, ...), AIFF, FLAC, Ogg Vorbis, Ogg Opus or MP3; MP3 encoder
+// delay and padding are trimmed where the file's info tag records them. Samples are rounded and
+// clamped to 16 bits, more than two channels mixed down by their positions, and the result
+// normalised to 16-bit stereo 44100 Hz as `LuWav::read` does. False on any failure, a file cut
+// short included; the buffer is then only fit to be destroyed. Safe to call from several
+// threads at once, each with its own buffer.
 bool LuReadExtended(const char* path, LuWav* wav);
 
 #endif  // WAV_EXTENDED_READER_H_

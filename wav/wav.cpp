@@ -1,3 +1,5 @@
+// The sound buffer: its block, reading and writing WAV files, and the conversions to 16 bits
+// and two channels.
 #include "wav/wav.h"
 
 #ifdef _WIN32
@@ -23,28 +25,22 @@
 #include <emmintrin.h>
 #endif
 
-#include <algorithm>
 #include <cerrno>
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
+#include "wav/block.h"
 #include "wav/riff.h"
 
 namespace {
 
 using namespace riff;
+using namespace wav_block;
 
-// Samples are stored little-endian and accessed as int16_t: every target of this program is a
-// little-endian machine.
-
-constexpr int FIXED_FREQUENCY = 44100;
 // Up-sampling interpolates at most 20 frames between two source frames.
 constexpr int MIN_FREQUENCY = 2100;
 
@@ -63,373 +59,10 @@ bool writeU16(std::FILE* file, uint32_t value) {
     return writeBytes(file, bytes, 2);
 }
 
-struct Frame {
-    int16_t left;
-    int16_t right;
-};
-
-int16_t* samplesOf(uint8_t* block) {
-    return reinterpret_cast<int16_t*>(block);
-}
-
 // A block of `size` bytes, all zero, or null when memory runs out.
 uint8_t* zeroedBlock(int64_t size) {
     return static_cast<uint8_t*>(std::calloc(size > 0 ? static_cast<size_t>(size) : 1, 1));
 }
-
-// Reads frame `index` of a block of `size` bytes; bytes past the block read as zero, so a
-// partial last frame never reaches outside the block.
-Frame loadFrame(const uint8_t* block, int64_t size, int64_t index) {
-    uint8_t bytes[4] = {0, 0, 0, 0};
-    const int64_t offset = index * 4;
-    const int64_t available = size - offset;
-    if (available >= 4) {
-        std::memcpy(bytes, block + offset, 4);
-    } else if (available > 0) {
-        std::memcpy(bytes, block + offset, static_cast<size_t>(available));
-    }
-    Frame frame;
-    std::memcpy(&frame, bytes, 4);
-    return frame;
-}
-
-void storeFrame(uint8_t* block, int64_t index, Frame frame) {
-    std::memcpy(block + index * 4, &frame, 4);
-}
-
-int64_t commonDivisor(int64_t a, int64_t b) {
-    while (b != 0) {
-        const int64_t rest = a % b;
-        a = b;
-        b = rest;
-    }
-    return a;
-}
-
-// Whether 44100 / frequency is exact in binary floating point: its reduced denominator is a
-// power of two. The quotient by it of a frame that lands on a whole source frame is then exact.
-bool exactRatio(int frequency) {
-    const int64_t denominator = frequency / commonDivisor(FIXED_FREQUENCY, frequency);
-    return (denominator & (denominator - 1)) == 0;
-}
-
-// The source frame of each destination frame i in resampling, trunc(i / ratio) in extended
-// precision with ratio = 44100 / frequency, for i moving one frame at a time. It keeps
-// i * frequency = quotient * 44100 + rest in integers. The extended-precision quotient lies
-// within a relative 2^-52 of i * frequency / 44100, less than 2^-21 for any frame of a buffer,
-// so it truncates to `quotient` whenever `rest` is not 0: the exact value then lies at least
-// 1/44100 from an integer. At a rest of 0 it is computed as it stands, unless the ratio is exact.
-class SourceFrames {
-public:
-    SourceFrames(int64_t frame, int frequency, long double ratio)
-        : frame(frame),
-          quotient(frame * frequency / FIXED_FREQUENCY),
-          rest(frame * frequency % FIXED_FREQUENCY),
-          stepQuotient(frequency / FIXED_FREQUENCY),
-          stepRest(frequency % FIXED_FREQUENCY),
-          ratio(ratio),
-          exact(exactRatio(frequency)) {}
-
-    int64_t source() const {
-        return rest != 0 || exact ? quotient : static_cast<int64_t>(frame / ratio);
-    }
-    void next() {
-        ++frame;
-        quotient += stepQuotient;
-        rest += stepRest;
-        if (rest >= FIXED_FREQUENCY) {
-            rest -= FIXED_FREQUENCY;
-            ++quotient;
-        }
-    }
-    void previous() {
-        --frame;
-        quotient -= stepQuotient;
-        rest -= stepRest;
-        if (rest < 0) {
-            rest += FIXED_FREQUENCY;
-            --quotient;
-        }
-    }
-
-private:
-    int64_t frame;
-    int64_t quotient;
-    int64_t rest;
-    const int64_t stepQuotient;
-    const int64_t stepRest;
-    const long double ratio;
-    const bool exact;
-};
-
-// The lowest destination frame of each source frame's group in up-sampling, the lowest j with
-// trunc(j / ratio) = s in extended precision, for source frames s moving down one at a time. In
-// exact arithmetic it is first = ceil(s * 44100 / frequency), kept as
-// s * 44100 = first * frequency - rest in integers. Frame first - 1 lies at least 1/44100 below
-// s and frame first + 1 at least 1/21 above it, so only where rest is 0, and first / ratio is
-// exactly s, can extended precision put the frame in the group below, moving the start up one;
-// with an exact ratio it never does.
-class GroupStarts {
-public:
-    GroupStarts(int64_t source, int frequency, long double ratio)
-        : source(source),
-          first((source * FIXED_FREQUENCY + frequency - 1) / frequency),
-          rest(first * frequency - source * FIXED_FREQUENCY),
-          frequency(frequency),
-          stepQuotient(FIXED_FREQUENCY / frequency),
-          stepRest(FIXED_FREQUENCY % frequency),
-          ratio(ratio),
-          exact(exactRatio(frequency)) {}
-
-    int64_t start() const {
-        if (rest != 0 || exact || static_cast<int64_t>(first / ratio) == source) return first;
-        return first + 1;
-    }
-    void previous() {
-        --source;
-        first -= stepQuotient;
-        rest += stepRest;
-        if (rest >= frequency) {
-            rest -= frequency;
-            --first;
-        }
-    }
-
-private:
-    int64_t source;
-    int64_t first;
-    int64_t rest;
-    const int64_t frequency;
-    const int64_t stepQuotient;
-    const int64_t stepRest;
-    const long double ratio;
-    const bool exact;
-};
-
-// The weights of the frames between two anchors that lie `count` frames apart minus one:
-// t = (count + 1 - m) / (count + 1) for m = 1 to count, formed in extended precision and
-// stored as doubles, with what `interpolate` needs to know about each.
-class Weights {
-public:
-    struct Weight {
-        double t;
-        // t lies below (count + 1 - m) / (count + 1).
-        bool below;
-    };
-
-    const std::vector<Weight>& of(int64_t count) {
-        if (count >= static_cast<int64_t>(cache.size())) {
-            if (count > MAX_CACHED) {
-                scratch = make(count);
-                return scratch;
-            }
-            cache.resize(static_cast<size_t>(count) + 1);
-        }
-        std::vector<Weight>& weights = cache[static_cast<size_t>(count)];
-        if (weights.empty() && count > 0) weights = make(count);
-        return weights;
-    }
-
-private:
-    // Far above the 21 frames of the lowest rate; larger gaps are not kept.
-    static constexpr int64_t MAX_CACHED = 64;
-
-    static std::vector<Weight> make(int64_t count) {
-        std::vector<Weight> weights(static_cast<size_t>(count));
-        for (int64_t m = 1; m <= count; ++m) {
-            const double t =
-                static_cast<double>(static_cast<long double>(count + 1 - m) / (count + 1));
-            // t * (count + 1) is exact in extended precision while count + 1 has at most 11
-            // bits; beyond that every weight takes the careful path.
-            const bool below =
-                count + 1 > 2048 || static_cast<long double>(t) * (count + 1) < count + 1 - m;
-            weights[static_cast<size_t>(m - 1)] = {t, below};
-        }
-        return weights;
-    }
-
-    std::vector<std::vector<Weight>> cache;
-    std::vector<Weight> scratch;
-};
-
-// low + trunc((high - low) * t) with the product in extended precision: lies between low and
-// high. The double product gives the same truncation except where it lands on or next to an
-// integer: with d = high - low and t within a relative 2^-52 of k / n (n = count + 1 <= 2048),
-// d * k / n that is not whole lies at least 1/n from an integer, which neither product nears;
-// when it is whole and t is at or above k / n, both products lie at or beyond it, away from
-// zero. Only a whole d * k / n with t below k / n needs the extended product itself.
-int16_t interpolate(int low, int high, const Weights::Weight& weight) {
-    const int difference = high - low;
-    const double product = difference * weight.t;
-    if (weight.below && std::fabs(product - std::nearbyint(product)) < 1e-6) {
-        const long double step = static_cast<long double>(difference) * weight.t;
-        return static_cast<int16_t>(low + static_cast<int>(step));
-    }
-    return static_cast<int16_t>(low + static_cast<int>(product));
-}
-
-// Down-sampling repeats one pattern: every `period` = 44100 / g destination frames advance
-// `advance` = frequency / g source frames, g being their greatest common divisor. Frame k of a
-// period, k > 0, takes source frame floor(k * frequency / 44100) of the period, whose rest is
-// not 0 (k * frequency is a multiple of 44100 only at k = 0), so it is what `SourceFrames`
-// gives; the first frame of each period lands exactly on a source frame and is computed as it
-// stands. False, with nothing done, when the pattern is too long to be worth a table.
-bool downSampleByPattern(uint8_t* block, int64_t size, int64_t frames, int frequency,
-                         long double ratio) {
-    constexpr int64_t MAX_PERIOD = 4096;
-    const int64_t divisor = commonDivisor(FIXED_FREQUENCY, frequency);
-    const int64_t period = FIXED_FREQUENCY / divisor;
-    if (period > MAX_PERIOD) return false;
-    const int64_t advance = frequency / divisor;
-    std::vector<int64_t> offsets(static_cast<size_t>(period));
-    for (int64_t k = 0; k < period; ++k) offsets[k] = k * frequency / FIXED_FREQUENCY;
-    const bool exact = exactRatio(frequency);
-    const int64_t whole = size / 4;
-    // Each source index is at or above its destination, so a forward walk reads every frame
-    // before it is overwritten.
-    for (int64_t first = 0, base = 0; first < frames; first += period, base += advance) {
-        const int64_t start = exact ? base : static_cast<int64_t>(first / ratio);
-        storeFrame(block, first, loadFrame(block, size, start));
-        const int64_t count = std::min(period, frames - first);
-        if (base + advance <= whole) {
-            uint8_t* target = block + first * 4;
-            const uint8_t* source = block + base * 4;
-            for (int64_t k = 1; k < count; ++k)
-                std::memcpy(target + k * 4, source + offsets[k] * 4, 4);
-        } else {
-            for (int64_t k = 1; k < count; ++k)
-                storeFrame(block, first + k, loadFrame(block, size, base + offsets[k]));
-        }
-    }
-    return true;
-}
-
-// Up-sampling by exactly 2 (from 22050 Hz) of `sources` whole frames: frame 2s + 1 is source
-// frame s, frame 2s for s > 0 lies between source frames s - 1 and s, at
-// S + trunc((P - S) * 0.5), and frame 0 repeats source frame 0. S + trunc((P - S) / 2) is the
-// mean of S and P rounded toward S: its floor where P >= S, its ceiling where P < S.
-void doubleRate(uint8_t* block, int64_t sources) {
-    int16_t* samples = samplesOf(block);
-    int64_t s = sources - 1;
-    // From the top down: source frames s - 4 to s are read before frames 2s - 6 to 2s + 1,
-    // all at or above them, are written.
-#if defined(__SSE2__)
-    for (; s >= 4; s -= 4) {
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * s - 6));
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * s - 8));
-        const __m128i half = _mm_srai_epi16(_mm_xor_si128(low, high), 1);
-        const __m128i floorMean = _mm_add_epi16(_mm_and_si128(low, high), half);
-        const __m128i ceilMean = _mm_sub_epi16(_mm_or_si128(low, high), half);
-        const __m128i down = _mm_cmpgt_epi16(low, high);
-        const __m128i between =
-            _mm_or_si128(_mm_and_si128(down, ceilMean), _mm_andnot_si128(down, floorMean));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 4 * s - 12),
-                         _mm_unpacklo_epi32(between, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 4 * s - 4),
-                         _mm_unpackhi_epi32(between, high));
-    }
-#endif
-    for (; s >= 1; --s) {
-        for (int c = 0; c < 2; ++c) {
-            const int low = samples[2 * s - 2 + c];
-            const int high = samples[2 * s + c];
-            samples[4 * s + 2 + c] = static_cast<int16_t>(high);
-            samples[4 * s + c] = static_cast<int16_t>(low + (high - low) / 2);
-        }
-    }
-    if (sources > 0) {
-        samples[2] = samples[0];
-        samples[3] = samples[1];
-    }
-}
-
-inline int16_t saturate(int value) {
-    value = value > 32767 ? 32767 : value;
-    value = value < -32768 ? -32768 : value;
-    return static_cast<int16_t>(value);
-}
-
-// SSE2 has the saturating 16-bit addition and subtraction as single instructions (paddsw,
-// psubsw), eight samples at a time; the compiler does not find them in the plain loop.
-void addSaturated(int16_t* __restrict target, const int16_t* __restrict source, int64_t count) {
-    int64_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_adds_epi16(a, b));
-    }
-#endif
-    for (; i < count; ++i) target[i] = saturate(target[i] + source[i]);
-}
-
-void subtractSaturated(int16_t* __restrict target, const int16_t* __restrict source,
-                       int64_t count) {
-    int64_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_subs_epi16(a, b));
-    }
-#endif
-    for (; i < count; ++i) target[i] = saturate(target[i] - source[i]);
-}
-
-#if LDBL_MANT_DIG >= 64
-// With a mantissa of 64 bits or more, trunc(sample * (percent * 0.01)) in extended precision is
-// the integer quotient sample * percent / 100. The double 0.01 lies above 1/100 by a relative
-// 2.08e-17, far more than the rounding of either product (2^-64, 5.4e-20), so the product lies
-// beyond the exact quotient, away from zero, by less than 1.5e-5 of it even at the largest
-// percent: a whole quotient truncates to itself, and one that is not whole lies at least 0.01
-// from the next integer, which the error never reaches.
-void scaleByPercent(int16_t* samples, int64_t count, int percent) {
-    int64_t i = 0;
-#if defined(__SSE2__)
-    // The same quotient in single precision, eight samples at a time: for |percent| <= 200 the
-    // product sample * percent is exact as a float, and the float just above 1/100 exceeds
-    // 1/100 by a relative 7.08e-8, more than the float rounding of the product (2^-24, 5.96e-8).
-    // So again the result lies beyond the exact quotient, now by less than 1.31e-7 of at most
-    // 65536, below 0.01. The packing saturates to 16 bits.
-    constexpr float HUNDREDTH_ABOVE = 0x1.47ae16p-7f;
-    if (percent >= -200 && percent <= 200) {
-        const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(percent));
-        const __m128 hundredth = _mm_set1_ps(HUNDREDTH_ABOVE);
-        for (; i + 8 <= count; i += 8) {
-            const __m128i sample = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
-            const __m128i low = _mm_mullo_epi16(sample, factor);
-            const __m128i high = _mm_mulhi_epi16(sample, factor);
-            const __m128i first = _mm_cvttps_epi32(
-                _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(low, high)), hundredth));
-            const __m128i second = _mm_cvttps_epi32(
-                _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(low, high)), hundredth));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i),
-                             _mm_packs_epi32(first, second));
-        }
-    }
-#endif
-    if (percent >= -65535 && percent <= 65535) {
-        // The product fits 32 bits.
-        for (; i < count; ++i) samples[i] = saturate(samples[i] * percent / 100);
-        return;
-    }
-    for (; i < count; ++i) {
-        int64_t value = samples[i] * static_cast<int64_t>(percent) / 100;
-        value = value > 32767 ? 32767 : value;
-        value = value < -32768 ? -32768 : value;
-        samples[i] = static_cast<int16_t>(value);
-    }
-}
-#else
-// trunc(sample * factor), saturated; clamping before the conversion keeps every product, however
-// large, inside the integer range.
-inline int16_t scaleSample(int16_t sample, long double factor) {
-    long double value = sample * factor;
-    value = value > 32767 ? 32767 : value;
-    value = value < -32768 ? -32768 : value;
-    return static_cast<int16_t>(static_cast<int>(value));
-}
-#endif
 
 // The first sample of a block as the trace prints it: a pointer-sized integer.
 void* headOf(const uint8_t* block, int size) {
@@ -438,13 +71,6 @@ void* headOf(const uint8_t* block, int size) {
     if (size > 1) bytes[1] = block[1];
     const int16_t head = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
     return reinterpret_cast<void*>(static_cast<intptr_t>(head));
-}
-
-// A buffer left half-read by a failed `read` may name more bytes than its block holds; the sample
-// operations refuse it instead of reaching past the block.
-bool holdsSamples(const LuWav& wav) {
-    return wav.data_size >= 0 && wav.data_size <= wav.memory_size &&
-           (wav.memory_size == 0 || wav.data);
 }
 
 // The file that `write` fills: a fresh temporary file beside the target, moved over the target
@@ -764,67 +390,6 @@ bool LuWav::change2ch() {
     return true;
 }
 
-bool LuWav::change44kHz() {
-    if (frequency == FIXED_FREQUENCY) return true;
-    const long double ratio = static_cast<long double>(FIXED_FREQUENCY) / frequency;
-    int64_t newSize = static_cast<int64_t>(ratio * data_size);
-    newSize -= newSize % 4;
-    if (!extend(newSize)) return false;
-    // Copies of the fields: the frame stores below could otherwise alias them.
-    uint8_t* block = data.get();
-    const int64_t size = memory_size;
-    const int64_t frames = newSize / 4;
-    if (frequency > FIXED_FREQUENCY) {
-        if (!downSampleByPattern(block, size, frames, frequency, ratio)) {
-            // Each source index is at or above its destination, so a forward walk reads every
-            // frame before it is overwritten.
-            SourceFrames map(0, frequency, ratio);
-            for (int64_t i = 0; i < frames; ++i, map.next())
-                storeFrame(block, i, loadFrame(block, size, map.source()));
-        }
-    } else if (frequency * 2 == FIXED_FREQUENCY && data_size % 4 == 0) {
-        doubleRate(block, data_size / 4);
-    } else {
-        // Walk down: each destination frame j maps to source frame trunc(j / ratio) <= j, so
-        // every source frame is read before the walk reaches it. The highest frame of each
-        // source frame's group (its anchor) copies it exactly; the frames between two anchors
-        // step linearly from the lower source frame toward the higher one. The walk goes from
-        // group to group: the anchor of source frame s - 1 lies just below the group of s.
-        if (frames > 0) {
-            Weights weights;
-            int64_t source = SourceFrames(frames - 1, frequency, ratio).source();
-            Frame high = loadFrame(block, size, source);
-            int64_t anchor = frames - 1;
-            storeFrame(block, anchor, high);
-            int64_t count = -1;
-            const Weights::Weight* between = nullptr;
-            for (GroupStarts starts(source, frequency, ratio); source > 0;
-                 --source, starts.previous()) {
-                const int64_t lower = starts.start() - 1;
-                const Frame low = loadFrame(block, size, source - 1);
-                if (anchor - lower - 1 != count) {
-                    count = anchor - lower - 1;
-                    between = weights.of(count).data();
-                }
-                for (int64_t m = 1; m <= count; ++m) {
-                    const Weights::Weight& weight = between[m - 1];
-                    const Frame frame = {interpolate(low.left, high.left, weight),
-                                         interpolate(low.right, high.right, weight)};
-                    storeFrame(block, anchor - m, frame);
-                }
-                storeFrame(block, lower, low);
-                anchor = lower;
-                high = low;
-            }
-            // The frames below the first anchor belong to source frame 0 and repeat it.
-            for (int64_t j = 0; j < anchor; ++j) storeFrame(block, j, high);
-        }
-    }
-    data_size = static_cast<int>(newSize);
-    frequency = FIXED_FREQUENCY;
-    return true;
-}
-
 bool LuWav::extend(int64_t size) {
     if (size <= memory_size) return true;
     if (size > MAX_BLOCK_SIZE) return false;
@@ -895,51 +460,5 @@ bool LuWav::write(const char* path) const {
     if (debug) std::printf("data body written %d\n", static_cast<int>(written));
     if (written != static_cast<size_t>(data_size)) return fail();
     if (!output.commit()) return fail();
-    return true;
-}
-
-void LuWav::changeVolume(int percent) {
-    if (percent == 100 || !holdsSamples(*this)) return;
-    int16_t* samples = samplesOf(data.get());
-    const int64_t count = data_size / 2;
-#if LDBL_MANT_DIG >= 64
-    scaleByPercent(samples, count, percent);
-#else
-    const long double factor = percent * static_cast<long double>(0.01);
-    for (int64_t i = 0; i < count; ++i) samples[i] = scaleSample(samples[i], factor);
-#endif
-    if (debug) std::printf("changed %d%%\n", percent);
-}
-
-bool LuWav::mixin(int position, const LuWav& source) {
-    if (position < 0 || &source == this || !holdsSamples(*this) || !holdsSamples(source))
-        return false;
-    const int64_t end = static_cast<int64_t>(position) * 4 + source.data_size;
-    if (!extend(end)) return false;
-    if (debug) std::printf("mixin begin %d %d\n", memory_size, source.data_size);
-    const int64_t count = source.data_size / 2;
-    if (count > 0)
-        addSaturated(samplesOf(data.get()) + static_cast<int64_t>(position) * 2,
-                     samplesOf(source.data.get()), count);
-    if (end > data_size) data_size = static_cast<int>(end);
-    if (debug) std::printf("mixin end\n");
-    return true;
-}
-
-bool LuWav::deduct(int position, const LuWav& source, int skip) {
-    if (position < 0 || skip < 0 || &source == this || !holdsSamples(*this) ||
-        !holdsSamples(source))
-        return false;
-    const int64_t start = static_cast<int64_t>(position) * 4;
-    if (!extend(start + source.data_size)) return false;
-    if (debug) std::printf("deduct begin %d %d\n", memory_size, source.data_size);
-    const int64_t first = static_cast<int64_t>(skip) * 2;
-    const int64_t count = source.data_size / 2 - first;
-    if (count > 0)
-        subtractSaturated(samplesOf(data.get()) + static_cast<int64_t>(position) * 2,
-                          samplesOf(source.data.get()) + first, count);
-    const int64_t end = start + source.data_size - static_cast<int64_t>(skip) * 4;
-    if (end > data_size) data_size = static_cast<int>(end);
-    if (debug) std::printf("deduct end\n");
     return true;
 }

@@ -21,7 +21,7 @@ using test_util::putLe32;
 using test_util::samplesOf;
 using test_util::TempDir;
 
-// The Ogg files that scripts/make_ogg_fixtures.sh made; tests run from the project's root.
+// The sound files that scripts/make_sound_fixtures.sh made; tests run from the project's root.
 std::string fixture(const char* name) {
     return std::string("tests/wav/data/") + name;
 }
@@ -73,6 +73,17 @@ Bytes floats(const std::vector<float>& values) {
     return out;
 }
 
+Bytes doubles(const std::vector<double>& values) {
+    Bytes out;
+    for (double v : values) {
+        uint64_t word;
+        std::memcpy(&word, &v, 8);
+        putLe32(out, static_cast<uint32_t>(word));
+        putLe32(out, static_cast<uint32_t>(word >> 32));
+    }
+    return out;
+}
+
 std::vector<int16_t> twice(const std::vector<int16_t>& mono) {
     std::vector<int16_t> stereo;
     for (int16_t v : mono) stereo.insert(stereo.end(), {v, v});
@@ -81,6 +92,12 @@ std::vector<int16_t> twice(const std::vector<int16_t>& mono) {
 
 TEST(LuExtendedReaderTest, ConvertsWideFormatsTo16BitStereo) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
+    Bytes badBlock = test_util::fmtPayload(1, 44100, 24);
+    badBlock[12] = 4;
+    Bytes badRate = test_util::fmtPayload(1, 44100, 24);
+    badRate[8] ^= 1;
+    Bytes shortExtension = extensibleFmt(2, 44100, 16, 16, 0x3, 1);
+    shortExtension[16] = 0;
     const struct {
         const char* name;
         Bytes file;
@@ -130,6 +147,16 @@ TEST(LuExtendedReaderTest, ConvertsWideFormatsTo16BitStereo) {
         // trunc(-24576 * 0.5) = 4096.
         {"float 22050 Hz", wavOf(test_util::fmtPayload(1, 22050, 32, 3), floats({0.5f, -0.25f})),
          twice({16384, 16384, 4096, -8192})},
+        // 12 valid bits stored in 16: the block size of 1 that a plain division gives is ignored.
+        {"12-bit integer",
+         wavOf(test_util::fmtPayload(1, 44100, 12), test_util::samples16({0x1230})),
+         twice({0x1230})},
+        {"64-bit float", wavOf(test_util::fmtPayload(1, 44100, 64, 3), doubles({0.25, -0.5})),
+         twice({8192, -16384})},
+        // Header fields that contradict the samples' layout: the decoder goes by the width.
+        {"block size", wavOf(badBlock, le24({0x123456})), twice({4660})},
+        {"byte rate", wavOf(badRate, le24({0x123456})), twice({4660})},
+        {"extension size 0", wavOf(shortExtension, test_util::samples16({7, -7})), {7, -7}},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -163,14 +190,8 @@ TEST(LuExtendedReaderTest, LeavesPlainWavFilesToThePlainReader) {
 }
 
 TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
-    Bytes badBlock = test_util::fmtPayload(1, 44100, 24);
-    badBlock[12] = 4;
-    Bytes badRate = test_util::fmtPayload(1, 44100, 24);
-    badRate[8] ^= 1;
     Bytes badGuid = extensibleFmt(2, 44100, 16, 16, 0x3, 1);
     badGuid[26] = 0x11;
-    Bytes shortExtension = extensibleFmt(2, 44100, 16, 16, 0x3, 1);
-    shortExtension[16] = 0;
     Bytes truncatedExtensible = test_util::fmtPayload(2, 44100, 16, 0xFFFE);
     putLe16(truncatedExtensible, 0);
     Bytes longData = wavOf(test_util::fmtPayload(1, 44100, 24), le24({1, 2}));
@@ -181,17 +202,13 @@ TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
         const char* name;
         Bytes file;
     } cases[] = {
-        {"64-bit float", wavOf(test_util::fmtPayload(1, 44100, 64, 3), Bytes(8, 0))},
         {"16-bit float", wavOf(test_util::fmtPayload(1, 44100, 16, 3), Bytes(2, 0))},
-        {"12-bit integer", wavOf(test_util::fmtPayload(1, 44100, 12), Bytes(2, 0))},
-        {"ADPCM", wavOf(test_util::fmtPayload(1, 44100, 4, 2), Bytes(2, 0))},
-        {"block size", wavOf(badBlock, le24({1}))},
-        {"byte rate", wavOf(badRate, le24({1}))},
+        {"ADPCM without its coefficients",
+         wavOf(test_util::fmtPayload(1, 44100, 4, 2), Bytes(2, 0))},
         {"2000 Hz", wavOf(test_util::fmtPayload(1, 2000, 24), le24({1}))},
         {"no channels", wavOf(test_util::fmtPayload(0, 44100, 32, 3), Bytes{})},
         {"sub-format GUID", wavOf(badGuid, Bytes(4, 0))},
         {"sub-format ADPCM", wavOf(extensibleFmt(2, 44100, 16, 16, 0x3, 2), Bytes(4, 0))},
-        {"extension size", wavOf(shortExtension, Bytes(4, 0))},
         {"extensible fmt of 18 bytes", wavOf(truncatedExtensible, Bytes(4, 0))},
         {"data beyond the file", longData},
         {"no data chunk", test_util::riffWave(noData)},
@@ -243,11 +260,15 @@ Channels measure(const LuWav& wav) {
 // The fixtures hold sines of 441 Hz; Vorbis is lossy, so levels are checked within a few
 // percent, and lengths exactly.
 TEST(LuExtendedReaderTest, DecodesOggVorbis) {
-    if (!KEYMIX_HAS_VORBIS) GTEST_SKIP() << "built without the Ogg Vorbis decoder";
     {
         SCOPED_TRACE("mono 22050 Hz, 0.1 s at half scale");
         LuWav wav;
+        wav.setDebug(true);
+        testing::internal::CaptureStdout();
         ASSERT_TRUE(LuReadExtended(fixture("sine_mono_22050.ogg").c_str(), &wav));
+        // The decoder's lines, then those of the buffer's conversion.
+        EXPECT_EQ(0u, testing::internal::GetCapturedStdout().find(
+                          "ogg vorbis\nchannel_count = 1\nfrequency = 22050\ndata_size = 4410\n"));
         // 2205 samples, doubled for stereo and again for 44100 Hz, 2 bytes each.
         EXPECT_EQ(2205 * 2 * 2 * 2, wav.data_size);
         const Channels channels = measure(wav);
@@ -339,6 +360,73 @@ TEST(LuExtendedReaderTest, SurvivesDamagedOggFiles) {
         LuWav wav;
         LuReadExtended(dir.write("a.ogg", bytes).c_str(), &wav);
     }
+}
+
+// The lag, within 20 frames either way, at which the left channel of `decoded` best matches that
+// of `reference`, and the root mean square of the differences there.
+struct Match {
+    int lag = 0;
+    double error = 0;
+};
+
+Match match(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference) {
+    Match best;
+    double bestSum = -1;
+    for (int lag = -20; lag <= 20; ++lag) {
+        double sum = 0;
+        for (size_t i = 0; i < reference.size(); i += 2) {
+            const int64_t j = static_cast<int64_t>(i) + 2 * lag;
+            const int value = j >= 0 && j < static_cast<int64_t>(decoded.size()) ? decoded[j] : 0;
+            sum += static_cast<double>(value - reference[i]) * (value - reference[i]);
+        }
+        if (bestSum < 0 || sum < bestSum) {
+            bestSum = sum;
+            best = {lag, std::sqrt(sum / (reference.size() / 2))};
+        }
+    }
+    return best;
+}
+
+// Each file was made from the WAV beside it (scripts/make_sound_fixtures.sh): FLAC gives its
+// samples back exactly; lame's MP3 and the Opus file keep its length to the frame (the encoder
+// delay and padding trimmed), start on time, and stay within a small error of the sine at half
+// scale: 5% of it as root mean square (Opus resampled from 48000 Hz by the buffer).
+TEST(LuExtendedReaderTest, DecodesWhatEachEncoderWasGiven) {
+    const struct {
+        const char* file;
+        const char* source;
+        double maxError;  // root mean square, in samples
+    } cases[] = {
+        {"tone_16.flac", "tone_16.wav", 0},
+        {"tone_24.flac", "tone_24.wav", 0},
+        {"tone.mp3", "tone_16.wav", 16384 * 0.05},
+        {"tone.opus", "tone_16.wav", 16384 * 0.05},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        LuWav reference;
+        ASSERT_TRUE(LuReadExtended(fixture(c.source).c_str(), &reference));
+        LuWav wav;
+        ASSERT_TRUE(LuReadExtended(fixture(c.file).c_str(), &wav));
+        // 2205 frames.
+        ASSERT_EQ(2205 * 4, reference.data_size);
+        EXPECT_EQ(reference.data_size, wav.data_size);
+        const Match found = match(samplesOf(wav), samplesOf(reference));
+        EXPECT_EQ(0, found.lag);
+        EXPECT_LE(found.error, c.maxError);
+        if (c.maxError == 0) EXPECT_EQ(samplesOf(reference), samplesOf(wav));
+    }
+}
+
+// FLAC's 5.1 order (FL FR FC LFE BL BR) without a channel map: the left side averages FL, FC,
+// LFE and BL, the right side gets nothing of the front-left sine.
+TEST(LuExtendedReaderTest, MixesDownFlacByItsChannelOrder) {
+    LuWav wav;
+    ASSERT_TRUE(LuReadExtended(fixture("sine_front_left_6ch.flac").c_str(), &wav));
+    EXPECT_EQ(2205 * 4, wav.data_size);
+    const Channels channels = measure(wav);
+    EXPECT_NEAR(32768 * 0.8 / 4, channels.leftPeak, 32768 * 0.8 / 4 * 0.01);
+    EXPECT_EQ(0, channels.rightPeak);
 }
 
 }  // namespace

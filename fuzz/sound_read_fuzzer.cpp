@@ -1,6 +1,7 @@
-// Arbitrary bytes as a key sound of the extended loader: `LuReadExtended` must load or refuse
-// them, never crash, and a loaded sound must be normalised and usable by every operation. The
-// seeds are an Ogg Vorbis file and WAV files of the wider formats.
+// Arbitrary bytes as a key sound of the extended loader, in any format that its decoders take:
+// `LuReadExtended` must load or refuse them, never crash, and a loaded sound must be normalised
+// and usable by every operation. The seeds are small WAV files of the wider formats and short
+// sounds in AIFF, FLAC, Ogg Vorbis, Ogg Opus and MP3.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using fuzz_util::check;
-    static const std::string path = fuzz_util::pathIn("sound.ogg");
+    static const std::string path = fuzz_util::pathIn("sound.wav");
     fuzz_util::writeFile(path, data, size);
 
     LuWav sound;
