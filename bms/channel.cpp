@@ -4,7 +4,8 @@
 #include <climits>
 #include <utility>
 
-BmsBuffer::BmsBuffer(int size) : size(size > 0 ? size : 0), count(0) {}
+BmsBuffer::BmsBuffer(int size)
+    : size(size > 0 ? size : 0), count(0), cursorChunk(0), cursorEntry(0) {}
 
 BmsBuffer::~BmsBuffer() = default;
 
@@ -20,12 +21,20 @@ BmsBuffer::Chunk::const_iterator BmsBuffer::findEntry(const Chunk& chunk, int in
                                 [index](const Entry& entry) { return entry.tic < index; });
 }
 
-BmsWord BmsBuffer::get(int index) const {
-    if (index < 0 || index >= size) return BmsWord();
-    size_t chunk = findChunk(index);
-    if (chunk == chunks.size()) return BmsWord();
-    auto entry = findEntry(chunks[chunk], index);
-    return entry->tic == index ? entry->word : BmsWord();
+const BmsBuffer::Entry& BmsBuffer::seek(int index) const {
+    if (!cursorFits(index)) {
+        // Perhaps the entry after the cursor.
+        if (cursorChunk < chunks.size() && ++cursorEntry >= chunks[cursorChunk].size()) {
+            ++cursorChunk;
+            cursorEntry = 0;
+        }
+        if (!cursorFits(index)) {
+            cursorChunk = findChunk(index);
+            cursorEntry = static_cast<size_t>(findEntry(chunks[cursorChunk], index) -
+                                              chunks[cursorChunk].cbegin());
+        }
+    }
+    return chunks[cursorChunk][cursorEntry];
 }
 
 BmsWord BmsBuffer::set(int index, const BmsWord& word) {
@@ -114,15 +123,10 @@ bool BmsBuffer::contains(const BmsWord& word) const {
     return false;
 }
 
-int BmsBuffer::getUsedSize() const {
-    return chunks.empty() ? 0 : chunks.back().back().tic + 1;
-}
-
 int BmsBuffer::findObject(int from) const {
     if (from < 0) from = 0;
-    size_t chunk = findChunk(from);
-    if (chunk == chunks.size()) return getUsedSize();
-    return findEntry(chunks[chunk], from)->tic;
+    if (from >= getUsedSize()) return getUsedSize();
+    return seek(from).tic;
 }
 
 BmsChannel::BmsChannel(const BmsWord& id)

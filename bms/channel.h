@@ -23,9 +23,14 @@ public:
     BmsBuffer& operator=(const BmsBuffer&) = delete;
 
     int getSize() const { return size; }
-    // The word at `index`, "00" outside the buffer. Logarithmic in the number
-    // of objects, no allocation.
-    BmsWord get(int index) const;
+    // The word at `index`, "00" outside the buffer. No allocation; constant
+    // time when the positions asked for rise, logarithmic in the number of
+    // objects otherwise.
+    BmsWord get(int index) const {
+        if (index < 0 || index >= getUsedSize()) return BmsWord();
+        const Entry& entry = cursorFits(index) ? chunks[cursorChunk][cursorEntry] : seek(index);
+        return entry.tic == index ? entry.word : BmsWord();
+    }
     // Stores the word and returns the one that was there; outside the buffer
     // nothing is stored and "00" is returned.
     BmsWord set(int index, const BmsWord& word);
@@ -43,9 +48,10 @@ public:
     bool contains(const BmsWord& word) const;
     // One past the highest position holding an object, 0 for an empty buffer:
     // positions from here on read "00". Constant time.
-    int getUsedSize() const;
+    int getUsedSize() const { return chunks.empty() ? 0 : chunks.back().back().tic + 1; }
     // The first position from `from` on that holds an object, or `getUsedSize()`
-    // when there is none. Logarithmic in the number of objects, whatever the
+    // when there is none. Constant time when stepping from one object to the
+    // next, logarithmic in the number of objects otherwise, whatever the
     // distance between them.
     int findObject(int from) const;
     // Number of positions holding an object.
@@ -69,12 +75,28 @@ private:
     size_t findChunk(int index) const;
     // The first entry of the chunk at position `index` or beyond.
     static Chunk::const_iterator findEntry(const Chunk& chunk, int index);
+    // The first entry at position `index` or beyond, which must lie before
+    // the end of the objects. A walk through the lane asks for the entry it
+    // found last or the one after it, which the cursor gives without a search.
+    const Entry& seek(int index) const;
+    // True when the entry at the cursor is the first at `index` or beyond.
+    bool cursorFits(int index) const {
+        if (cursorChunk >= chunks.size()) return false;
+        const Chunk& chunk = chunks[cursorChunk];
+        if (cursorEntry >= chunk.size() || chunk[cursorEntry].tic < index) return false;
+        if (cursorEntry > 0) return chunk[cursorEntry - 1].tic < index;
+        return cursorChunk == 0 || chunks[cursorChunk - 1].back().tic < index;
+    }
     BmsWord insert(size_t chunk, int index, const BmsWord& word);
     BmsWord erase(size_t chunk, int index);
 
     int size;
     int count;
     std::vector<Chunk> chunks;
+    // Where the last read found its entry; checked before every use, so it
+    // needs no care when objects change.
+    mutable size_t cursorChunk;
+    mutable size_t cursorEntry;
 };
 
 // One lane of a channel. The chart's channel list links first lanes through

@@ -35,8 +35,9 @@ struct BmsLoadOptions {
     // Reads only the lines of the branches a player takes, #RANDOM and the
     // other control lines evaluated as bms/control_flow.h describes; they are
     // not stored as headers, and a line outside the branches taken is skipped
-    // before it is parsed, so its errors are not reported. The chart records
-    // the numbers drawn (`BmsBms::getRandomDraws`).
+    // before it is parsed, so its errors are not reported; a control line may
+    // end the file without its newline. The chart records the numbers drawn
+    // (`BmsBms::getRandomDraws`).
     bool evaluateRandom = false;
     // Seeds the numbers #RANDOM draws: one seed, one set of branches.
     int64_t seed = 0;
