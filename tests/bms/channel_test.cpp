@@ -132,6 +132,8 @@ TEST(BmsChannelTest, AgreesWithAMapWhateverTheOrderOfWrites) {
             const BmsWord word(k % 7 == 6 ? 0 : 1 + k % 1295);
             const auto held = reference.find(at);
             const BmsWord previous = held == reference.end() ? BmsWord() : held->second;
+            // Reads in any order between the writes.
+            ASSERT_EQ(previous, lane.get(at));
             ASSERT_EQ(previous, lane.put(at, word));
             if (word.equals("00")) {
                 reference.erase(at);
