@@ -10,7 +10,8 @@
 
 // A growable array of words, "00" at every position that holds no object.
 // Positions are tics; reads and writes outside 0 to size - 1 are neutral. The
-// size is logical: growing it allocates nothing.
+// size is logical: growing it allocates nothing. Reads move a cursor, so one
+// buffer is read from one thread at a time.
 class BmsBuffer {
 public:
     // Lanes grow in steps of ten 4/4 bars.
