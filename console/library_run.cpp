@@ -409,9 +409,10 @@ void LibraryRun::work() {
 void LibraryRun::drawProgress(bool last) {
     const double elapsed = secondsSince(start);
     const int total = static_cast<int>(charts.size());
-    if (!terminal && !last &&
-        (done == lastPlainDone || elapsed - lastPlainLine < PLAIN_LINE_SECONDS))
-        return;
+    // Without a terminal a line is printed when charts finished, at most every few seconds.
+    const bool due =
+        done > lastPlainDone && done > 0 && elapsed - lastPlainLine >= PLAIN_LINE_SECONDS;
+    if (!terminal && !last && !due) return;
     const std::string remaining = done > 0 && done < total ? clock(elapsed * (total - done) / done)
                                   : done == total          ? clock(0)
                                                            : "-:--:--";
