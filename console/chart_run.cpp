@@ -26,9 +26,6 @@ constexpr double BYTES_PER_SECOND = 176400.0;
 // The chart library keeps the result code and line of one load per process, so loads and the
 // reading of their result take turns.
 std::mutex parserTurn;
-// The sound buffer names its temporary files from one counter of the process, so writes take
-// turns too; they are short next to rendering.
-std::mutex writerTurn;
 
 // The answer to the continue question (option -i) of one chart.
 struct ContinueAnswer {
@@ -118,12 +115,7 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
         discardOutput();
         return failure(CONVERT_FAILED);
     }
-    bool written;
-    {
-        std::lock_guard<std::mutex> turn(writerTurn);
-        written = wav->write(output);
-    }
-    if (!written) {
+    if (!wav->write(output)) {
         discardOutput();
         return failure(format(WRITE_FAILED, output));
     }
