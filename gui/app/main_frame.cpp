@@ -247,7 +247,8 @@ void MainFrame::runConversion() {
     converter->setVolume(volume);
     // A checked box keeps the previous sound of a retriggered sample playing.
     converter->setCutOnRetrigger(!keepSoundCheck->isChecked());
-    converter->setExtendedSamples(extendedSamplesCheck->isChecked());
+    const bool extended = extendedSamplesCheck->isChecked();
+    converter->setExtendedSamples(extended);
     converter->setMissingSamplesSilent(silentMissingCheck->isChecked());
     samplesLoaded = false;
     converter->setProgressCallback(this, &MainFrame::onProgress);
@@ -255,7 +256,7 @@ void MainFrame::runConversion() {
     std::unique_ptr<LuWav> wav(converter->convert());
     if (!wav) {
         discardOutput();
-        showMessage(failureText(*converter), ERROR_CAPTION, MB_ICONERROR);
+        showMessage(failureText(*converter, extended), ERROR_CAPTION, MB_ICONERROR);
         return;
     }
     const std::vector<BmsConverter::SilencedSample> silenced = converter->getSilencedSamples();
@@ -273,12 +274,11 @@ void MainFrame::runConversion() {
     reportSilenced(silenced);
 }
 
-std::string MainFrame::failureText(const BmsConverter& converter) {
+std::string MainFrame::failureText(const BmsConverter& converter, bool extended) {
     std::string text = format(CONVERT_FAILED, converter.getFailedWavPath());
     // Loading stops only at a key sound that cannot be read, and that file is the
     // failed one; a later failure may still name an earlier, skipped file.
-    if (extendedSamplesCheck->isChecked() && !samplesLoaded && *converter.getFailedWavPath())
-        text += MISSING_SAMPLE_HINT;
+    if (extended && !samplesLoaded && *converter.getFailedWavPath()) text += MISSING_SAMPLE_HINT;
     return text;
 }
 

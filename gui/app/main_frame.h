@@ -59,7 +59,7 @@ private:
     int showMessage(const std::string& text, const char* caption, UINT flags);
     // The box text for a failed conversion: the file that failed, with a hint at
     // silencing it when extended reading was on and that file stopped the run.
-    std::string failureText(const BmsConverter& converter);
+    std::string failureText(const BmsConverter& converter, bool extended);
     // Names the key sounds that were left silent, if any, in a box.
     void reportSilenced(const std::vector<BmsConverter::SilencedSample>& silenced);
 
