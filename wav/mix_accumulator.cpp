@@ -1,6 +1,7 @@
 #include "wav/mix_accumulator.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "wav/wav.h"
@@ -37,6 +38,17 @@ void LuFloatTo16(const float* samples, int64_t count, double gain, int16_t* out)
     for (int64_t i = 0; i < count; ++i) out[i] = roundTo16(samples[i] * factor);
 }
 
+bool LuMixAccumulator::reset() {
+    block.reset();
+    capacity = 0;
+    data_size = 0;
+    const bool traced = debug;
+    debug = false;
+    const bool made = extend(1024);
+    debug = traced;
+    return made;
+}
+
 bool LuMixAccumulator::extend(int64_t size) {
     if (size > MAX_DATA_SIZE) return false;
     const int64_t needed = (size + 1) / 2;
@@ -51,6 +63,7 @@ bool LuMixAccumulator::extend(int64_t size) {
         std::memcpy(fresh, block.get(), static_cast<size_t>(capacity) * sizeof(float));
     block.reset(fresh);
     capacity = grown;
+    if (debug) std::printf("memory extended %d\n", memorySize());
     return true;
 }
 
@@ -58,11 +71,13 @@ bool LuMixAccumulator::mixin(int position, const LuWav& source) {
     if (position < 0 || !holdsSamples(source)) return false;
     const int64_t end = static_cast<int64_t>(position) * 4 + source.data_size;
     if (!extend(end)) return false;
+    if (debug) std::printf("mixin begin %d %d\n", memorySize(), source.data_size);
     float* target = block.get() + static_cast<int64_t>(position) * 2;
     const int16_t* added = samplesOf(source);
     const int64_t count = source.data_size / 2;
     for (int64_t i = 0; i < count; ++i) target[i] += added[i] * FROM_16_BIT;
     if (end > data_size) data_size = static_cast<int>(end);
+    if (debug) std::printf("mixin end\n");
     return true;
 }
 
@@ -70,6 +85,7 @@ bool LuMixAccumulator::deduct(int position, const LuWav& source, int skip) {
     if (position < 0 || skip < 0 || !holdsSamples(source)) return false;
     const int64_t start = static_cast<int64_t>(position) * 4;
     if (!extend(start + source.data_size)) return false;
+    if (debug) std::printf("deduct begin %d %d\n", memorySize(), source.data_size);
     const int64_t first = static_cast<int64_t>(skip) * 2;
     const int64_t count = source.data_size / 2 - first;
     float* target = block.get() + static_cast<int64_t>(position) * 2;
@@ -77,6 +93,7 @@ bool LuMixAccumulator::deduct(int position, const LuWav& source, int skip) {
     for (int64_t i = 0; i < count; ++i) target[i] -= removed[i] * FROM_16_BIT;
     const int64_t end = start + source.data_size - static_cast<int64_t>(skip) * 4;
     if (end > data_size) data_size = static_cast<int>(end);
+    if (debug) std::printf("deduct end\n");
     return true;
 }
 
@@ -89,6 +106,10 @@ void LuMixAccumulator::keepFrames(int64_t first, int64_t count) {
     if (capacity > kept)
         std::memset(block.get() + kept, 0, static_cast<size_t>(capacity - kept) * sizeof(float));
     data_size = static_cast<int>(kept * 2);
+}
+
+int LuMixAccumulator::memorySize() const {
+    return static_cast<int>(std::min(capacity * 2, MAX_DATA_SIZE));
 }
 
 bool LuMixAccumulator::toWav(double gain, LuWav* out) const {

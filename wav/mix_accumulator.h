@@ -24,6 +24,15 @@ void LuFloatTo16(const float* samples, int64_t count, double gain, int16_t* out)
 // 16-bit samples, as LuWav's `data_size` does, so both limits agree (2^31 - 1).
 class LuMixAccumulator {
 public:
+    // When set, growing and mixing print the trace lines that LuWav prints for them, with the
+    // block's size counted in bytes of 16-bit samples.
+    bool debug = false;
+    void setDebug(bool flag) { debug = flag; }
+
+    // Empties the mix and makes room for 1024 bytes' worth of samples without a trace, as
+    // LuWav::reset does. False when memory runs out.
+    bool reset();
+
     // Makes room for `size` bytes' worth of samples; a hint, false when it cannot be had.
     bool extend(int64_t size);
 
@@ -59,6 +68,8 @@ private:
     // Samples the block holds.
     int64_t capacity = 0;
     int data_size = 0;
+
+    int memorySize() const;
 };
 
 #endif  // WAV_MIX_ACCUMULATOR_H_

@@ -2,15 +2,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <ebur128.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <string>
 #include <thread>
 #include <vector>
-
-#ifndef _WIN32
-#include <dirent.h>
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #endif
@@ -95,14 +97,12 @@ std::string soxInfo(const std::string& path, const char* flag) {
 // Names in a folder, to show that no temporary file is left.
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
-#ifndef _WIN32
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* entry = readdir(dir))
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
                 names.push_back(entry->d_name);
         closedir(dir);
     }
-#endif
     return names;
 }
 
@@ -120,6 +120,7 @@ TEST(LuMixAccumulatorTest, MixesAsTheSoundBufferDoesWithoutSaturating) {
         std::vector<Step> steps;
     } cases[] = {
         {"overlapping", {{false, 0, &a, 0}, {false, 1, &b, 0}, {false, 5, &b, 0}}},
+        {"growing", {{false, 1000, &a, 0}, {true, 3000, &b, 1}}},
         {"cut short", {{false, 0, &a, 0}, {true, 2, &a, 1}, {false, 2, &a, 0}}},
         {"skip past the end", {{false, 3, &b, 0}, {true, 1, &b, 5}}},
         {"refused", {{false, -1, &a, 0}, {true, 0, &a, -1}, {false, 536870911, &a, 0}}},
@@ -127,13 +128,19 @@ TEST(LuMixAccumulatorTest, MixesAsTheSoundBufferDoesWithoutSaturating) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LuWav wav;
-        ASSERT_TRUE(wav.reset());
         LuMixAccumulator mix;
+        ASSERT_TRUE(wav.reset() && mix.reset());
+        wav.setDebug(true);
+        mix.setDebug(true);
         for (const Step& step : c.steps) {
+            testing::internal::CaptureStdout();
             const bool fromWav = step.deduct ? wav.deduct(step.position, *step.sound, step.skip)
                                              : wav.mixin(step.position, *step.sound);
+            const std::string wavTrace = testing::internal::GetCapturedStdout();
+            testing::internal::CaptureStdout();
             const bool fromMix = step.deduct ? mix.deduct(step.position, *step.sound, step.skip)
                                              : mix.mixin(step.position, *step.sound);
+            EXPECT_EQ(wavTrace, testing::internal::GetCapturedStdout());
             EXPECT_EQ(fromWav, fromMix);
         }
         EXPECT_EQ(wav.data_size, mix.getDataSize());
