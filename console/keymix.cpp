@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/converter.h"
 #include "convert/number_text.h"
@@ -24,7 +23,7 @@ constexpr char LOADING[] = "WAV読み込み中\n";
 constexpr char MIXING[] = "WAV合成開始\n";
 constexpr char RULER[] = "0----------------------------------------------100\n";
 constexpr char PARSE_FAILED[] = "\nBMSファイルの解析失敗 %s\n";
-constexpr char PARSE_ERROR_LINE[] = "line %d : %s\n";
+constexpr char PARSE_ERROR_LINE[] = "%s\n";
 constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s\n";
 constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
 constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
@@ -178,9 +177,9 @@ int runKeymix(int argc, char** argv) {
     converter.setExtendedSamples(settings.extendedSamples);
     converter.setMissingSamplesSilent(settings.missingSamplesSilent);
     converter.setChartPath(settings.inputPath);
-    if (!converter.open()) {
+    if (!converter.openChart()) {
         std::fprintf(messages(), PARSE_FAILED, settings.inputPath);
-        std::fprintf(messages(), PARSE_ERROR_LINE, BmsGetErrorLine(), BmsGetErrorMessage());
+        std::fprintf(messages(), PARSE_ERROR_LINE, converter.getParseError().c_str());
         return EXIT_FAILED;
     }
 
