@@ -4,9 +4,11 @@
 #define BMS_BMS_H_
 
 #include <cstddef>
+#include <vector>
 
 #include "bms/bar.h"
 #include "bms/channel.h"
+#include "bms/control_flow.h"
 #include "bms/header_hash.h"
 #include "bms/regist_array.h"
 #include "bms/word.h"
@@ -56,6 +58,11 @@ public:
     // The highest tic at which any lane holds an object; 0 when there is none.
     int getLastPosition() const;
 
+    // The numbers #RANDOM lines drew when the chart was read with control lines
+    // evaluated, in order; empty otherwise.
+    const std::vector<BmsRandomDraw>& getRandomDraws() const { return randomDraws; }
+    void setRandomDraws(const std::vector<BmsRandomDraw>& draws) { randomDraws = draws; }
+
     // Spreads an object text (two characters per object) evenly over the bar in
     // the channel's lane, creating the lane when needed. "00" pairs leave their
     // position as it is. A text of odd or zero length, or with more pairs than
@@ -78,6 +85,7 @@ private:
     int channelCount;
     BmsChannel* firstChannel;  // owns the list
     BmsBar bars[BAR_COUNT];
+    std::vector<BmsRandomDraw> randomDraws;
 };
 
 #endif  // BMS_BMS_H_

@@ -1,41 +1,88 @@
 #include "bms/channel.h"
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
-BmsBuffer::BmsBuffer(int size) : size(size > 0 ? size : 0), used(0), usedStale(false) {}
+BmsBuffer::BmsBuffer(int size)
+    : size(size > 0 ? size : 0), count(0), cursorChunk(0), cursorEntry(0) {}
 
 BmsBuffer::~BmsBuffer() = default;
 
-BmsBuffer::Page* BmsBuffer::findPage(int index) const {
-    size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
-    if (block >= blocks.size() || !blocks[block]) return nullptr;
-    return blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
+size_t BmsBuffer::findChunk(int index) const {
+    auto found = std::partition_point(chunks.begin(), chunks.end(), [index](const Chunk& chunk) {
+        return chunk.back().tic < index;
+    });
+    return static_cast<size_t>(found - chunks.begin());
 }
 
-BmsBuffer::Page* BmsBuffer::makePage(int index) {
-    size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
-    if (block >= blocks.size()) blocks.resize(block + 1);
-    if (!blocks[block]) blocks[block].reset(new Block);
-    std::unique_ptr<Page>& page =
-        blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)];
-    if (!page) page.reset(new Page);
-    return page.get();
+BmsBuffer::Chunk::const_iterator BmsBuffer::findEntry(const Chunk& chunk, int index) {
+    return std::partition_point(chunk.begin(), chunk.end(),
+                                [index](const Entry& entry) { return entry.tic < index; });
+}
+
+const BmsBuffer::Entry& BmsBuffer::seek(int index) const {
+    if (!cursorFits(index)) {
+        // Perhaps the entry after the cursor.
+        if (cursorChunk < chunks.size() && ++cursorEntry >= chunks[cursorChunk].size()) {
+            ++cursorChunk;
+            cursorEntry = 0;
+        }
+        if (!cursorFits(index)) {
+            cursorChunk = findChunk(index);
+            cursorEntry = static_cast<size_t>(findEntry(chunks[cursorChunk], index) -
+                                              chunks[cursorChunk].cbegin());
+        }
+    }
+    return chunks[cursorChunk][cursorEntry];
 }
 
 BmsWord BmsBuffer::set(int index, const BmsWord& word) {
     if (index < 0 || index >= size) return BmsWord();
-    bool empty = word.equals("00");
-    // Emptying a position of a missing page changes nothing.
-    Page* page = empty ? findPage(index) : makePage(index);
-    if (!page) return BmsWord();
-    BmsWord& slot = page->words[index & (PAGE_WORDS - 1)];
-    BmsWord previous = slot;
-    slot = word;
-    if (!empty) {
-        if (index >= used) used = index + 1;
-    } else if (index + 1 == used) {
-        usedStale = true;
+    size_t chunk = findChunk(index);
+    return word.equals("00") ? erase(chunk, index) : insert(chunk, index, word);
+}
+
+BmsWord BmsBuffer::insert(size_t chunk, int index, const BmsWord& word) {
+    if (chunk == chunks.size()) {
+        // Past the last object, the common case while a chart is read: chunks
+        // fill up one after the other.
+        if (chunks.empty() || chunks.back().size() >= CHUNK_LIMIT) chunks.emplace_back();
+        chunks.back().push_back({index, word});
+        ++count;
+        return BmsWord();
     }
+    auto entry = findEntry(chunks[chunk], index);
+    if (entry->tic == index) {
+        Entry& held = chunks[chunk][entry - chunks[chunk].cbegin()];
+        BmsWord previous = held.word;
+        held.word = word;
+        return previous;
+    }
+    if (chunks[chunk].size() >= CHUNK_LIMIT) {
+        // A full chunk gives its upper half to a new one after it.
+        Chunk& full = chunks[chunk];
+        Chunk upper(full.begin() + CHUNK_LIMIT / 2, full.end());
+        full.erase(full.begin() + CHUNK_LIMIT / 2, full.end());
+        chunks.insert(chunks.begin() + chunk + 1, std::move(upper));
+        if (chunks[chunk].back().tic < index) ++chunk;
+        entry = findEntry(chunks[chunk], index);
+    }
+    Chunk& target = chunks[chunk];
+    target.insert(target.begin() + (entry - target.cbegin()), Entry{index, word});
+    ++count;
+    return BmsWord();
+}
+
+BmsWord BmsBuffer::erase(size_t chunk, int index) {
+    if (chunk == chunks.size()) return BmsWord();
+    Chunk& held = chunks[chunk];
+    auto entry = findEntry(held, index);
+    if (entry->tic != index) return BmsWord();
+    BmsWord previous = entry->word;
+    held.erase(entry);
+    --count;
+    if (held.empty()) chunks.erase(chunks.begin() + chunk);
     return previous;
 }
 
@@ -59,81 +106,27 @@ bool BmsBuffer::remove(int index) {
 }
 
 int BmsBuffer::clear() {
-    int removed = 0;
-    for (const std::unique_ptr<Block>& block : blocks) {
-        if (!block) continue;
-        for (const std::unique_ptr<Page>& page : block->pages) {
-            if (!page) continue;
-            for (const BmsWord& word : page->words) removed += word.differs("00");
-        }
-    }
-    blocks.clear();
-    used = 0;
-    usedStale = false;
+    int removed = count;
+    std::vector<Chunk>().swap(chunks);
+    count = 0;
     return removed;
 }
 
 bool BmsBuffer::contains(const BmsWord& word) const {
-    if (word.equals("00")) {
-        // Past the last object every position is "00"; before it, any position
-        // of a missing page is.
-        int end = getUsedSize();
-        if (end < size) return true;
-        for (int i = 0; i < end; ++i) {
-            if (get(i).equals("00")) return true;
-        }
-        return false;
-    }
-    for (const std::unique_ptr<Block>& block : blocks) {
-        if (!block) continue;
-        for (const std::unique_ptr<Page>& page : block->pages) {
-            if (!page) continue;
-            for (const BmsWord& held : page->words) {
-                if (held == word) return true;
-            }
+    // Every position that holds no object reads "00".
+    if (word.equals("00")) return count < size;
+    for (const Chunk& chunk : chunks) {
+        for (const Entry& entry : chunk) {
+            if (entry.word == word) return true;
         }
     }
     return false;
 }
 
-int BmsBuffer::getUsedSize() const {
-    if (!usedStale) return used;
-    // Walk down from the old end, passing over missing pages whole.
-    while (used > 0) {
-        int index = used - 1;
-        Page* page = findPage(index);
-        if (!page) {
-            used = index & ~(PAGE_WORDS - 1);
-            continue;
-        }
-        if (page->words[index & (PAGE_WORDS - 1)].differs("00")) break;
-        --used;
-    }
-    usedStale = false;
-    return used;
-}
-
 int BmsBuffer::findObject(int from) const {
-    const long long end = getUsedSize();
-    // 64-bit, so that stepping past the last page cannot overflow.
-    long long index = from < 0 ? 0 : from;
-    while (index < end) {
-        size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
-        if (block >= blocks.size()) break;
-        if (!blocks[block]) {
-            index = static_cast<long long>(block + 1) << BLOCK_SHIFT;
-            continue;
-        }
-        const Page* page =
-            blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
-        if (!page) {
-            index = (index | (PAGE_WORDS - 1)) + 1;
-            continue;
-        }
-        if (page->words[index & (PAGE_WORDS - 1)].differs("00")) return static_cast<int>(index);
-        ++index;
-    }
-    return static_cast<int>(end);
+    if (from < 0) from = 0;
+    if (from >= getUsedSize()) return getUsedSize();
+    return seek(from).tic;
 }
 
 BmsChannel::BmsChannel(const BmsWord& id)

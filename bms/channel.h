@@ -4,14 +4,14 @@
 #define BMS_CHANNEL_H_
 
 #include <cstddef>
-#include <memory>
 #include <vector>
 
 #include "bms/word.h"
 
 // A growable array of words, "00" at every position that holds no object.
 // Positions are tics; reads and writes outside 0 to size - 1 are neutral. The
-// size is logical: growing it allocates nothing.
+// size is logical: growing it allocates nothing. Reads move a cursor, so one
+// buffer is read from one thread at a time.
 class BmsBuffer {
 public:
     // Lanes grow in steps of ten 4/4 bars.
@@ -24,14 +24,13 @@ public:
     BmsBuffer& operator=(const BmsBuffer&) = delete;
 
     int getSize() const { return size; }
-    // The word at `index`, "00" outside the buffer. Constant time, no allocation.
+    // The word at `index`, "00" outside the buffer. No allocation; constant
+    // time when the positions asked for rise, logarithmic in the number of
+    // objects otherwise.
     BmsWord get(int index) const {
-        if (index < 0 || index >= size) return BmsWord();
-        size_t block = static_cast<size_t>(index) >> BLOCK_SHIFT;
-        if (block >= blocks.size() || !blocks[block]) return BmsWord();
-        const Page* page =
-            blocks[block]->pages[(index >> PAGE_SHIFT) & (PAGES_PER_BLOCK - 1)].get();
-        return page ? page->words[index & (PAGE_WORDS - 1)] : BmsWord();
+        if (index < 0 || index >= getUsedSize()) return BmsWord();
+        const Entry& entry = cursorFits(index) ? chunks[cursorChunk][cursorEntry] : seek(index);
+        return entry.tic == index ? entry.word : BmsWord();
     }
     // Stores the word and returns the one that was there; outside the buffer
     // nothing is stored and "00" is returned.
@@ -49,37 +48,56 @@ public:
     // True if any position holds exactly this word.
     bool contains(const BmsWord& word) const;
     // One past the highest position holding an object, 0 for an empty buffer:
-    // positions from here on read "00". Cheap (cached between changes).
-    int getUsedSize() const;
+    // positions from here on read "00". Constant time.
+    int getUsedSize() const { return chunks.empty() ? 0 : chunks.back().back().tic + 1; }
     // The first position from `from` on that holds an object, or `getUsedSize()`
-    // when there is none. Passes over unallocated pages whole, so the cost
-    // follows the objects, not the distance between them.
+    // when there is none. Constant time when stepping from one object to the
+    // next, logarithmic in the number of objects otherwise, whatever the
+    // distance between them.
     int findObject(int from) const;
+    // Number of positions holding an object.
+    int getObjectCount() const { return count; }
 
 private:
-    // Words live in pages of 1024 that are allocated on the first object
-    // written into them, reached through blocks of 1024 pages: a lane that
-    // reaches far into a long chart pays only for the pages it uses.
-    static constexpr int PAGE_SHIFT = 10;
-    static constexpr int PAGE_WORDS = 1 << PAGE_SHIFT;
-    static constexpr int BLOCK_SHIFT = 20;
-    static constexpr int PAGES_PER_BLOCK = 1 << (BLOCK_SHIFT - PAGE_SHIFT);
-    struct Page {
-        BmsWord words[PAGE_WORDS];
+    // Only objects are stored, each with its position, so that a lane costs
+    // memory in proportion to what it holds. They are kept in ascending order
+    // of position, cut into chunks of at most CHUNK_LIMIT so that writing into
+    // the middle of a long lane moves little.
+    struct Entry {
+        int tic;
+        BmsWord word;
     };
-    struct Block {
-        std::unique_ptr<Page> pages[PAGES_PER_BLOCK];
-    };
+    using Chunk = std::vector<Entry>;
+    static constexpr size_t CHUNK_LIMIT = 512;
 
-    // The page holding `index` (within the size), or null when none is allocated.
-    Page* findPage(int index) const;
-    Page* makePage(int index);
+    // The first chunk whose last position is `index` or beyond: the one that
+    // holds or would hold `index`. `chunks.size()` when `index` lies past the
+    // last object.
+    size_t findChunk(int index) const;
+    // The first entry of the chunk at position `index` or beyond.
+    static Chunk::const_iterator findEntry(const Chunk& chunk, int index);
+    // The first entry at position `index` or beyond, which must lie before
+    // the end of the objects. A walk through the lane asks for the entry it
+    // found last or the one after it, which the cursor gives without a search.
+    const Entry& seek(int index) const;
+    // True when the entry at the cursor is the first at `index` or beyond.
+    bool cursorFits(int index) const {
+        if (cursorChunk >= chunks.size()) return false;
+        const Chunk& chunk = chunks[cursorChunk];
+        if (cursorEntry >= chunk.size() || chunk[cursorEntry].tic < index) return false;
+        if (cursorEntry > 0) return chunk[cursorEntry - 1].tic < index;
+        return cursorChunk == 0 || chunks[cursorChunk - 1].back().tic < index;
+    }
+    BmsWord insert(size_t chunk, int index, const BmsWord& word);
+    BmsWord erase(size_t chunk, int index);
 
     int size;
-    std::vector<std::unique_ptr<Block>> blocks;
-    // No position at or beyond `used` holds an object; exact unless `usedStale`.
-    mutable int used;
-    mutable bool usedStale;
+    int count;
+    std::vector<Chunk> chunks;
+    // Where the last read found its entry; checked before every use, so it
+    // needs no care when objects change.
+    mutable size_t cursorChunk;
+    mutable size_t cursorEntry;
 };
 
 // One lane of a channel. The chart's channel list links first lanes through

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bms/bms.h"
+#include "bms/control_flow.h"
 
 namespace {
 
@@ -62,6 +63,13 @@ struct Parser {
     int pass = 1;
     int pushed = NONE;     // a character a state gave back
     int lookahead = NONE;  // the byte read after a CR that turned out not to be LF
+    // With control lines evaluated: the flow, and the start of a line read to
+    // tell its kind, given back to the state machine character by character.
+    BmsControlFlow* flow = nullptr;
+    std::string replay;
+    size_t replayAt = 0;
+    std::string word;
+    std::string argument;
 
     std::string key;
     std::string value;
@@ -98,6 +106,7 @@ struct Parser {
             pushed = NONE;
             return c;
         }
+        if (replayAt < replay.size()) return static_cast<unsigned char>(replay[replayAt++]);
         int c = readByte();
         if (c == '\r') {
             int following = readByte();
@@ -125,6 +134,8 @@ struct Parser {
         std::rewind(file);
         pushed = NONE;
         lookahead = NONE;
+        replay.clear();
+        replayAt = 0;
         // A UTF-8 byte-order mark is not part of the first line.
         if (std::getc(file) == 0xEF && std::getc(file) == 0xBB && std::getc(file) == 0xBF) return;
         std::rewind(file);
@@ -133,6 +144,7 @@ struct Parser {
     bool runPass(int number) {
         pass = number;
         rewindFile();
+        if (flow) flow->restart();
         line = 1;
         State state = LINE_START;
         while (state != PASS_END) {
@@ -175,7 +187,7 @@ struct Parser {
 
     State lineStart() {
         int c = next();
-        if (c == '#') return AFTER_SHARP;
+        if (c == '#') return flow ? controlLine() : AFTER_SHARP;
         if (c == ' ' || c == '\t') return LINE_START;
         if (c == '\n') {
             ++line;
@@ -184,6 +196,42 @@ struct Parser {
         // A comment; a last one may lack its newline.
         if (c == EOF) return PASS_END;
         return skipLine() ? LINE_START : PASS_END;
+    }
+
+    // With control lines evaluated, the start of every `#` line is read first:
+    // a control line is applied and a line outside the branches taken is
+    // skipped, both before anything in them is parsed. Any other line goes on
+    // as though nothing had been read.
+    State controlLine() {
+        // One character more than the longest command.
+        constexpr size_t LONGEST = 10;
+        word.clear();
+        int c = next();
+        while (BmsIsLetterOrDigit(c) && word.size() < LONGEST) {
+            word += static_cast<char>(c);
+            c = next();
+        }
+        const bool ended = c == ' ' || c == '\t' || c == '\n' || c == EOF;
+        const BmsControlCommand command =
+            ended ? BmsControlFlow::commandOfKey(word.c_str()) : BmsControlCommand::NONE;
+        if (command != BmsControlCommand::NONE) {
+            argument.clear();
+            if (c != '\n' && c != EOF) {
+                for (c = next(); c != '\n' && c != EOF; c = next())
+                    argument += static_cast<char>(c);
+            }
+            flow->apply(command, argument.c_str(), line);
+        } else if (flow->isReading()) {
+            if (c != EOF) word += static_cast<char>(c);
+            replay.swap(word);
+            replayAt = 0;
+            return AFTER_SHARP;
+        } else if (c != '\n' && c != EOF) {
+            return skipLine() ? LINE_START : PASS_END;
+        }
+        if (c == EOF) return PASS_END;
+        ++line;
+        return LINE_START;
     }
 
     State afterSharp() {
@@ -364,6 +412,10 @@ Parser parser;
 }  // namespace
 
 bool BmsLoad(const char* path, BmsBms** chart) {
+    return BmsLoad(path, chart, BmsLoadOptions());
+}
+
+bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options) {
     parser.resultCode = BMS_OK;
     std::unique_ptr<std::FILE, FileCloser> file(path ? std::fopen(path, "rb") : nullptr);
     // A folder opens on some systems, but cannot be read.
@@ -379,13 +431,22 @@ bool BmsLoad(const char* path, BmsBms** chart) {
     for (int& layer : parser.layers) layer = 0;
     parser.backgroundLanes.clear();
     parser.totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
+    std::unique_ptr<BmsControlFlow> flow(options.evaluateRandom ? new BmsControlFlow(options.seed)
+                                                                : nullptr);
+    parser.flow = flow.get();
     bool ok = parser.runPass(1) && parser.runPass(2);
     parser.file = nullptr;
     parser.chart = nullptr;
+    parser.flow = nullptr;
+    std::string().swap(parser.replay);
+    std::string().swap(parser.word);
+    std::string().swap(parser.argument);
+    parser.replayAt = 0;
     std::vector<BmsChannel*>().swap(parser.backgroundLanes);
     if (!ok) return false;
 
     parser.resultCode = BMS_OK;
+    if (flow) loaded->setRandomDraws(flow->getDraws());
     if (chart) *chart = loaded.release();
     return true;
 }

@@ -2,6 +2,8 @@
 #ifndef BMS_PARSER_H_
 #define BMS_PARSER_H_
 
+#include <cstdint>
+
 class BmsBms;
 
 // Result codes of a load; `BmsErrorText` gives their messages.
@@ -26,6 +28,22 @@ constexpr int BMS_ERROR_UNEXPECTED_EOF = 14;
 // failure, leaving `*chart` untouched. Sets the result code and line counter
 // that the functions below report; one load at a time per process.
 bool BmsLoad(const char* path, BmsBms** chart);
+
+// How a chart is read. By default every line is read, control lines included,
+// which are then plain headers.
+struct BmsLoadOptions {
+    // Reads only the lines of the branches a player takes, #RANDOM and the
+    // other control lines evaluated as bms/control_flow.h describes; they are
+    // not stored as headers, and a line outside the branches taken is skipped
+    // before it is parsed, so its errors are not reported; a control line may
+    // end the file without its newline. The chart records the numbers drawn
+    // (`BmsBms::getRandomDraws`).
+    bool evaluateRandom = false;
+    // Seeds the numbers #RANDOM draws: one seed, one set of branches.
+    int64_t seed = 0;
+};
+// `BmsLoad` with the choices of `options`.
+bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options);
 // The line the last load stopped at (1-based); 0 before any load.
 int BmsGetErrorLine();
 // The result code of the last load; 0 before any load.

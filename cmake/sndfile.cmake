@@ -8,7 +8,7 @@ if(TARGET keymix_sndfile)
 endif()
 find_package(PkgConfig)
 if(PKG_CONFIG_FOUND)
-    pkg_check_modules(SNDFILE IMPORTED_TARGET sndfile>=1.1)
+    pkg_check_modules(SNDFILE IMPORTED_TARGET GLOBAL sndfile>=1.1)
 endif()
 if(NOT SNDFILE_FOUND)
     message(FATAL_ERROR "libsndfile 1.1 or later was not found through pkg-config; it decodes "

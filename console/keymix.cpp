@@ -1,15 +1,11 @@
 #include "console/keymix.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
 
-#include "console/make_path.h"
-#include "convert/converter.h"
+#include "console/chart_run.h"
+#include "console/library_run.h"
 #include "convert/number_text.h"
-#include "wav/wav.h"
 
 namespace {
 
@@ -22,60 +18,55 @@ constexpr char PREPARING[] = "WAV変換準備中 ......\n";
 constexpr char LOADING[] = "WAV読み込み中\n";
 constexpr char MIXING[] = "WAV合成開始\n";
 constexpr char RULER[] = "0----------------------------------------------100\n";
-constexpr char PARSE_FAILED[] = "\nBMSファイルの解析失敗 %s\n";
-constexpr char PARSE_ERROR_LINE[] = "%s\n";
-constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s\n";
-constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
-constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
-constexpr char WRITE_FAILED[] = "\nWAVファイルへの書き込みが失敗 %s\n";
-constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
 
-constexpr int DEFAULT_VOLUME = 50;
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = -1;
 
 struct Settings {
     const char* inputPath = nullptr;
     const char* outputPath = nullptr;
-    int volume = DEFAULT_VOLUME;
-    bool debug = false;
-    bool cutOnRetrigger = false;
-    bool continuePastUnusedSamples = false;
-    bool extendedSamples = false;
-    bool missingSamplesSilent = false;
+    ChartSettings chart;
+    // Options -a and -f: every chart under the input folder, rendered again even when its
+    // output is up to date.
+    bool library = false;
+    bool force = false;
 };
-
-// The answer to the continue question (option -i). A plain function answers
-// it, so it lives here; each run sets it before converting.
-bool continueAnswer = false;
 
 // Fills `settings` from the command line. False when the usage line is due: an
 // unknown option, an option without its value, a volume without digits, a
-// second input path or none at all.
+// second input path or none at all; "-" (the list on standard input) and -f
+// belong to -a.
 bool parseArguments(int argc, char** argv, Settings* settings) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
-        if (argument[0] != '-') {
+        const bool standardInput = argument[0] == '-' && argument[1] == '\0';
+        if (argument[0] != '-' || standardInput) {
             if (settings->inputPath) return false;
             settings->inputPath = argument;
             continue;
         }
         // The option is told by its second character; the rest is ignored.
         switch (argument[1]) {
+            case 'a':
+                settings->library = true;
+                break;
+            case 'f':
+                settings->force = true;
+                break;
             case 'd':
-                settings->debug = true;
+                settings->chart.debug = true;
                 break;
             case 'i':
-                settings->continuePastUnusedSamples = true;
+                settings->chart.continuePastUnusedSamples = true;
                 break;
             case 'r':
-                settings->cutOnRetrigger = true;
+                settings->chart.cutOnRetrigger = true;
                 break;
             case 'x':
-                settings->extendedSamples = true;
+                settings->chart.extendedSamples = true;
                 break;
             case 'm':
-                settings->missingSamplesSilent = true;
+                settings->chart.missingSamplesSilent = true;
                 break;
             case 'o':
                 if (++i >= argc) return false;
@@ -83,23 +74,15 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 break;
             case 'v':
                 if (++i >= argc) return false;
-                if (!readDecimalInt(argv[i], &settings->volume)) return false;
+                if (!readDecimalInt(argv[i], &settings->chart.volume)) return false;
                 break;
             default:
                 return false;
         }
     }
-    return settings->inputPath != nullptr;
-}
-
-// The output path proposed for a chart: the chart's path without its extension,
-// followed by ".wav".
-std::string proposeOutputPath(const char* inputPath) {
-    std::string input(inputPath);
-    std::vector<char> path(input.begin(), input.end());
-    path.push_back('\0');
-    makePath(path.data(), true, true, true, false);
-    return std::string(path.data()) + ".wav";
+    if (!settings->inputPath) return false;
+    if (settings->library) return true;
+    return !settings->force && std::string(settings->inputPath) != "-";
 }
 
 // Draws the progress bar: a ruler of 50 columns for loading and one for mixing,
@@ -124,35 +107,11 @@ void printProgress(int value) {
     std::fflush(stdout);
 }
 
-bool answerContinue(const char* /*path*/) {
-    return continueAnswer;
-}
-
-// Whether anything is at `path`, a link that leads nowhere included.
-bool pathExists(const char* path) {
-    struct stat status;
-#ifdef _WIN32
-    return stat(path, &status) == 0;
-#else
-    return lstat(path, &status) == 0;
-#endif
-}
-
 // Closing messages go to standard error. What standard output holds is sent
 // before each, so that both streams read in order when they share one file.
 std::FILE* messages() {
     std::fflush(stdout);
     return stderr;
-}
-
-// Names the key sounds that option -m left silent, after a blank line, each with the number
-// of its notes.
-void printSilenced(const BmsConverter& converter) {
-    const std::vector<BmsConverter::SilencedSample>& silenced = converter.getSilencedSamples();
-    if (silenced.empty()) return;
-    std::fprintf(messages(), "\n");
-    for (const BmsConverter::SilencedSample& sample : silenced)
-        std::fprintf(messages(), SILENCED, sample.path.c_str(), sample.notes);
 }
 
 }  // namespace
@@ -163,57 +122,24 @@ int runKeymix(int argc, char** argv) {
         std::fprintf(messages(), USAGE);
         return EXIT_OK;
     }
+    if (settings.library) {
+        LibrarySettings library;
+        library.source = settings.inputPath;
+        if (settings.outputPath) library.outputFolder = settings.outputPath;
+        library.force = settings.force;
+        library.chart = settings.chart;
+        return runLibrary(library) ? EXIT_OK : EXIT_FAILED;
+    }
     std::string outputPath =
         settings.outputPath ? settings.outputPath : proposeOutputPath(settings.inputPath);
     const char* output = outputPath.c_str();
 
     std::printf(INPUT_LINE, settings.inputPath);
     std::printf(OUTPUT_LINE, output);
-    std::printf(VOLUME_LINE, settings.volume);
+    std::printf(VOLUME_LINE, settings.chart.volume);
 
-    BmsConverter converter;
-    converter.setDebug(settings.debug);
-    converter.setCutOnRetrigger(settings.cutOnRetrigger);
-    converter.setExtendedSamples(settings.extendedSamples);
-    converter.setMissingSamplesSilent(settings.missingSamplesSilent);
-    converter.setChartPath(settings.inputPath);
-    if (!converter.openChart()) {
-        std::fprintf(messages(), PARSE_FAILED, settings.inputPath);
-        std::fprintf(messages(), PARSE_ERROR_LINE, converter.getParseError().c_str());
-        return EXIT_FAILED;
-    }
-
-    // Test that the output can be written before the long work starts. Opened
-    // for appending, so a file that is already there keeps its content until a
-    // complete WAV replaces it; a file made only by this test is removed again
-    // when no WAV comes of the run.
-    bool outputExisted = pathExists(output);
-    std::FILE* probe = std::fopen(output, "ab");
-    if (!probe) {
-        std::fprintf(messages(), CANNOT_WRITE, output);
-        return EXIT_FAILED;
-    }
-    std::fclose(probe);
-    auto discardOutput = [&] {
-        if (!outputExisted) std::remove(output);
-    };
-
-    continueAnswer = settings.continuePastUnusedSamples;
-    converter.setVolume(settings.volume);
-    converter.setProgressCallback(printProgress);
-    converter.setContinueCallback(answerContinue);
-    std::unique_ptr<LuWav> wav(converter.convert());
-    if (!wav) {
-        discardOutput();
-        std::fprintf(messages(), CONVERT_FAILED);
-        return EXIT_FAILED;
-    }
-    printSilenced(converter);
-    if (!wav->write(output)) {
-        discardOutput();
-        std::fprintf(messages(), WRITE_FAILED, output);
-        return EXIT_FAILED;
-    }
-    std::fprintf(messages(), WRITTEN, output);
-    return EXIT_OK;
+    const ChartResult result =
+        renderChart(settings.inputPath, "", outputPath, settings.chart, printProgress, nullptr);
+    std::fputs(result.message.c_str(), messages());
+    return result.status == ChartStatus::WRITTEN ? EXIT_OK : EXIT_FAILED;
 }

@@ -74,6 +74,9 @@ public:
     // openChart for callers that work on the BMS chart: returns it, which the converter keeps,
     // or null when openChart fails or the chart is a bmson chart (which convert then renders).
     BmsBms* open();
+    // The opened BMS chart, which the converter keeps; null before a successful openChart and
+    // for a bmson chart.
+    BmsBms* getBmsChart() const { return chart.get(); }
     // Why openChart failed, in one line: "line N : reason" for a BMS chart, the reader's
     // message for a bmson chart.
     std::string getParseError() const;

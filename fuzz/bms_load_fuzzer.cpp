@@ -1,8 +1,10 @@
-// Arbitrary bytes as a chart file: the parser must load or refuse them with a
-// result code, never crash, and leave a consistent chart on success.
+// Arbitrary bytes as a chart file, read plainly and with control lines
+// evaluated: the parser must load or refuse them with a result code, never
+// crash, and leave a consistent chart on success.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "bms/bms.h"
 #include "bms/parser.h"
@@ -13,23 +15,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using fuzz_util::check;
-    static const std::string path = fuzz_util::pathIn("chart.bms");
-    fuzz_util::writeFile(path, data, size);
+namespace {
 
+// Loads the file read plainly or with control lines evaluated; on success the
+// loaded model must answer every query within its bounds.
+void loadAndCheck(const std::string& path, const BmsLoadOptions* options) {
+    using fuzz_util::check;
     BmsBms* chart = nullptr;
-    const bool loaded = BmsLoad(path.c_str(), &chart);
+    const bool loaded =
+        options ? BmsLoad(path.c_str(), &chart, *options) : BmsLoad(path.c_str(), &chart);
     const int code = BmsGetErrorCode();
     check(BmsGetErrorMessage() != nullptr && std::strlen(BmsGetErrorMessage()) > 0);
     if (!loaded) {
         check(chart == nullptr && code != 0 && code != 4);
         check(BmsGetErrorLine() >= 1);
-        return 0;
+        return;
     }
     check(chart != nullptr && code == 0);
 
-    // The loaded model answers every query within its bounds.
     const int last = chart->getLastPosition();
     check(last >= 0);
     check(chart->getBarStart(BmsBms::BAR_COUNT) >= 0);
@@ -45,6 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     check(lanes >= chart->getChannelCount());
+    for (const BmsRandomDraw& draw : chart->getRandomDraws())
+        check(draw.value >= 1 && draw.value <= draw.range && draw.line >= 1);
+    check(options || chart->getRandomDraws().empty());
     delete chart;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = fuzz_util::pathIn("chart.bms");
+    fuzz_util::writeFile(path, data, size);
+    loadAndCheck(path, nullptr);
+    BmsLoadOptions options;
+    options.evaluateRandom = true;
+    options.seed = static_cast<int64_t>(size);
+    loadAndCheck(path, &options);
     return 0;
 }

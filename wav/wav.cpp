@@ -2,6 +2,8 @@
 // and two channels.
 #include "wav/wav.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -83,7 +85,8 @@ public:
     bool open(const char* path) {
         target = path;
         if (!targetWritable()) return false;
-        static unsigned counter = 0;
+        // Shared by the threads of a library run, which write several songs at once.
+        static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string name = target + "." + std::to_string(processId()) + "-" +
                                      std::to_string(counter++) + ".tmp";

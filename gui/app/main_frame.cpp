@@ -48,6 +48,9 @@ MainFrame::MainFrame()
       progressBar(nullptr),
       convertButton(nullptr),
       statusLabel(nullptr),
+      extendedSamplesCheck(nullptr),
+      silentMissingCheck(nullptr),
+      samplesLoaded(false),
       textBuffer() {}
 
 bool MainFrame::onCreate() {
@@ -88,6 +91,12 @@ bool MainFrame::onCreate() {
     statusLabel = new LuStatic;
     statusLabel->create(this, 0, instance, nullptr);
 
+    // Both start unchecked: a conversion is then exactly the plain one.
+    extendedSamplesCheck = new LuCheckBox;
+    extendedSamplesCheck->create(this, 0, instance, nullptr);
+    silentMissingCheck = new LuCheckBox;
+    silentMissingCheck->create(this, 0, instance, nullptr);
+
     const struct {
         LuWindow* control;
         int x, y, width, height;
@@ -105,6 +114,9 @@ bool MainFrame::onCreate() {
         {progressBar, 5, 100, 384, 30, nullptr},
         {convertButton, 400, 100, 50, 30, CONVERT_LABEL},
         {statusLabel, 5, 135, 460, 20, START_STATUS},
+        // Under the status line, in the column of the first check box.
+        {extendedSamplesCheck, 150, 160, 210, 20, EXTENDED_SAMPLES_LABEL},
+        {silentMissingCheck, 150, 180, 210, 20, SILENT_MISSING_LABEL},
     };
     for (const auto& item : layout) item.control->move(item.x, item.y, item.width, item.height);
     for (const auto& item : layout) {
@@ -234,15 +246,19 @@ void MainFrame::runConversion() {
     converter->setVolume(volume);
     // A checked box keeps the previous sound of a retriggered sample playing.
     converter->setCutOnRetrigger(!keepSoundCheck->isChecked());
+    const bool extended = extendedSamplesCheck->isChecked();
+    converter->setExtendedSamples(extended);
+    converter->setMissingSamplesSilent(silentMissingCheck->isChecked());
+    samplesLoaded = false;
     converter->setProgressCallback(this, &MainFrame::onProgress);
     converter->setContinueCallback(this, &MainFrame::askContinue);
     std::unique_ptr<LuWav> wav(converter->convert());
     if (!wav) {
         discardOutput();
-        showMessage(format(CONVERT_FAILED, converter->getFailedWavPath()), ERROR_CAPTION,
-                    MB_ICONERROR);
+        showMessage(failureText(*converter, extended), ERROR_CAPTION, MB_ICONERROR);
         return;
     }
+    const std::vector<BmsConverter::SilencedSample> silenced = converter->getSilencedSamples();
     converter.reset();
 
     // The path that was checked above, even if the field has changed since
@@ -254,10 +270,32 @@ void MainFrame::runConversion() {
         return;
     }
     statusLabel->setText(FINISHED_STATUS);
+    reportSilenced(silenced);
+}
+
+std::string MainFrame::failureText(const BmsConverter& converter, bool extended) {
+    std::string text = format(CONVERT_FAILED, converter.getFailedWavPath());
+    // Loading stops only at a key sound that cannot be read, and that file is the
+    // failed one; a later failure may still name an earlier, skipped file.
+    if (extended && !samplesLoaded && *converter.getFailedWavPath()) text += MISSING_SAMPLE_HINT;
+    return text;
+}
+
+void MainFrame::reportSilenced(const std::vector<BmsConverter::SilencedSample>& silenced) {
+    if (silenced.empty()) return;
+    std::string text;
+    const int count = static_cast<int>(silenced.size());
+    for (int i = 0; i < count && i < SILENCED_SHOWN; ++i) {
+        if (i > 0) text += "\n";
+        text += format(SILENCED_LINE, silenced[i].path.c_str(), silenced[i].notes);
+    }
+    if (count > SILENCED_SHOWN) text += "\n" + format(SILENCED_MORE, count - SILENCED_SHOWN);
+    showMessage(text, SILENCED_CAPTION, MB_ICONINFORMATION);
 }
 
 void MainFrame::onProgress(int value) {
     progressBar->setPos(value);
+    if (value >= 100) samplesLoaded = true;
     if (value == -1) statusLabel->setText(PREPARING_STATUS);
     if (value == 0) statusLabel->setText(LOADING_STATUS);
     if (value == 100) statusLabel->setText(MIXING_STATUS);

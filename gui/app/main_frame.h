@@ -1,4 +1,4 @@
-// The main window of keymixw: input and output paths, volume, one option, a
+// The main window of keymixw: input and output paths, volume, three options, a
 // progress bar and the Convert button.
 #ifndef GUI_APP_MAIN_FRAME_H_
 #define GUI_APP_MAIN_FRAME_H_
@@ -7,7 +7,9 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
+#include "convert/converter.h"
 #include "gui/framework/app.h"
 
 class FileEdit;
@@ -30,7 +32,7 @@ public:
     DWORD exStyle() override { return WS_EX_STATICEDGE | WS_EX_ACCEPTFILES; }
     DWORD style() override { return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; }
     const char* className() override { return "KEYMIX"; }
-    // Builds the twelve controls; always true.
+    // Builds the fourteen controls; always true.
     bool onCreate() override;
     // Takes WM_DROPFILES; everything else goes to LuApp's dispatcher.
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -55,6 +57,11 @@ private:
     // The whole text of a field.
     std::string readField(LuWindow* field);
     int showMessage(const std::string& text, const char* caption, UINT flags);
+    // The box text for a failed conversion: the file that failed, with a hint at
+    // silencing it when extended reading was on and that file stopped the run.
+    std::string failureText(const BmsConverter& converter, bool extended);
+    // Names the key sounds that were left silent, if any, in a box.
+    void reportSilenced(const std::vector<BmsConverter::SilencedSample>& silenced);
 
     // The controls, in their order on the window. Never deleted: they live as
     // long as the window, which lives until the process ends.
@@ -70,7 +77,12 @@ private:
     LuProgress* progressBar;
     LuButton* convertButton;
     LuStatic* statusLabel;
+    // Made last, so the controls above keep their places in the child order.
+    LuCheckBox* extendedSamplesCheck;
+    LuCheckBox* silentMissingCheck;
 
+    // Whether the running conversion got past loading its key sounds.
+    bool samplesLoaded;
     // Receives dialog results and dropped file names (at most MAX_PATH - 1
     // characters each).
     char textBuffer[MAX_PATH];

@@ -11,6 +11,8 @@ constexpr char BROWSE_LABEL[] = "参照";
 constexpr char VOLUME_LABEL[] = "音量( % )";
 constexpr char DEFAULT_VOLUME[] = "50";
 constexpr char KEEP_SOUND_LABEL[] = "同じWAVが鳴っても前のを消さない";
+constexpr char EXTENDED_SAMPLES_LABEL[] = "拡張WAV読み込み (OGG/FLAC/MP3)";
+constexpr char SILENT_MISSING_LABEL[] = "見つからないWAVは無音にする";
 constexpr char CONVERT_LABEL[] = "変換";
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 
@@ -34,7 +36,19 @@ constexpr char OVERWRITE_QUESTION[] = "%s\nファイルを上書きしますか�
 constexpr char CANNOT_WRITE[] = "出力ファイルに書き込めません";
 constexpr char BAD_VOLUME[] = "音量を正しく指定して";
 constexpr char CONVERT_FAILED[] = "WAVへの変換失敗 FILE : %s";
+// Added below CONVERT_FAILED when extended reading is on and loading a key sound stopped the
+// conversion.
+constexpr char MISSING_SAMPLE_HINT[] =
+    "\nこのWAVが見つからないか読めません。\n"
+    "「見つからないWAVは無音にする」をチェックすれば無音にして変換できます。";
 constexpr char WRITE_FAILED[] = "WAVファイルへの書き込みが失敗";
+
+// After a conversion that left key sounds silent: one line per file, at most
+// SILENCED_SHOWN of them, then how many more there were.
+constexpr char SILENCED_CAPTION[] = "無音にしたWAV";
+constexpr char SILENCED_LINE[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)";
+constexpr char SILENCED_MORE[] = "ほか %d ファイル";
+constexpr int SILENCED_SHOWN = 10;
 
 constexpr char CONTINUE_CAPTION[] = "変換続行しますか？";
 constexpr char CONTINUE_QUESTION[] =

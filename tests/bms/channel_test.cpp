@@ -1,6 +1,7 @@
 #include "bms/channel.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -111,6 +112,52 @@ TEST(BmsChannelTest, FindsTheNextObjectAcrossEmptyPages) {
     lane.remove(2147483646);
     EXPECT_EQ(5000001, lane.findObject(5000001));
     EXPECT_EQ(5000001, lane.findObject(2000000000));
+}
+
+// Writes in ascending, descending and scattered order, with overwrites and
+// removals, across many chunks of objects: every query agrees with a plain map.
+TEST(BmsChannelTest, AgreesWithAMapWhateverTheOrderOfWrites) {
+    const struct {
+        const char* name;
+        int step;  // position of write k: (k * step + offset) mod range
+        int range;
+    } cases[] = {
+        {"ascending", 3, 100000}, {"descending", 99997, 100000}, {"scattered", 7919, 6007}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmsBuffer lane(0);
+        std::map<int, BmsWord> reference;
+        for (int k = 0; k < 5000; ++k) {
+            const int at = static_cast<int>((static_cast<long long>(k) * c.step + 11) % c.range);
+            const BmsWord word(k % 7 == 6 ? 0 : 1 + k % 1295);
+            const auto held = reference.find(at);
+            const BmsWord previous = held == reference.end() ? BmsWord() : held->second;
+            // Reads in any order between the writes.
+            ASSERT_EQ(previous, lane.get(at));
+            ASSERT_EQ(previous, lane.put(at, word));
+            if (word.equals("00")) {
+                reference.erase(at);
+            } else {
+                reference[at] = word;
+            }
+        }
+        ASSERT_EQ(static_cast<int>(reference.size()), lane.getObjectCount());
+        EXPECT_EQ(reference.rbegin()->first + 1, lane.getUsedSize());
+        int from = 0;
+        for (const auto& object : reference) {
+            ASSERT_EQ(object.first, lane.findObject(from));
+            EXPECT_EQ(object.second, lane.get(object.first));
+            if (from < object.first) {
+                EXPECT_EQ(BmsWord(), lane.get(object.first - 1));
+            }
+            from = object.first + 1;
+        }
+        // Removing everything, the lowest first, empties the lane.
+        for (const auto& object : reference) EXPECT_TRUE(lane.remove(object.first));
+        EXPECT_EQ(0, lane.getUsedSize());
+        EXPECT_EQ(0, lane.getObjectCount());
+        EXPECT_EQ(0, lane.findObject(0));
+    }
 }
 
 TEST(BmsChannelTest, LinksOnlyLanesOfItsId) {

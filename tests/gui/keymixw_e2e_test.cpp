@@ -36,6 +36,8 @@ enum Control {
     PROGRESS_BAR,
     CONVERT_BUTTON,
     STATUS_LABEL,
+    EXTENDED_CHECK,
+    SILENT_CHECK,
     CONTROL_COUNT
 };
 
@@ -47,6 +49,11 @@ constexpr int IDNO = 7;
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 constexpr char FINISHED[] = "終了 WAVファイルへ書き込みました";
 constexpr char LOADING[] = "WAV読み込み中";
+constexpr char CONVERT_FAILED[] = "WAVへの変換失敗 FILE : ";
+// What the failure box adds when extended reading was on.
+constexpr char MISSING_HINT[] =
+    "\nこのWAVが見つからないか読めません。\n"
+    "「見つからないWAVは無音にする」をチェックすれば無音にして変換できます。";
 
 // Where run.sh put the programs and where the screenshots go.
 std::string setting(const char* name) {
@@ -147,7 +154,12 @@ protected:
         Reply reply = call({"progress", controls[PROGRESS_BAR]});
         return reply.at(0) + " " + reply.at(1) + " " + reply.at(2);
     }
-    std::string checkState() { return call({"getcheck", controls[KEEP_SOUND_CHECK]}).at(0); }
+    std::string checkState(Control box = KEEP_SOUND_CHECK) {
+        return call({"getcheck", controls[box]}).at(0);
+    }
+    void tick(Control box, bool checked) {
+        EXPECT_TRUE(call({"setcheck", controls[box], checked ? "1" : "0"}).ok);
+    }
 
     // Waits until everything posted so far has been handled, or has opened the
     // modal box that it opens; a conversion may take a while.
@@ -269,7 +281,7 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
     unsigned long style = std::stoul(window.at(2)), exStyle = std::stoul(window.at(3));
     EXPECT_EQ(0x00CA0000ul, style & 0x00CF0000ul);
     EXPECT_EQ(0x00020010ul, exStyle & 0x00020010ul) << "static edge and accepting files";
-    EXPECT_EQ("465 180", window.at(9) + " " + window.at(10)) << "outer size";
+    EXPECT_EQ("465 225", window.at(9) + " " + window.at(10)) << "outer size";
 
     // Styles are exact: child and visible, the class's own bits, no tab stop
     // and no other extra. The path fields scroll sideways (ES_AUTOHSCROLL), the
@@ -293,6 +305,8 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         {"msctls_progress32", 0, 5, 100, 384, 30, 0x50000000, 0, ""},
         {"Button", 1003, 400, 100, 50, 30, 0x50000000, 0, "変換"},
         {"Static", 0, 5, 135, 460, 20, 0x50000000, 0, START_STATUS},
+        {"Button", 0, 150, 160, 210, 20, 0x50000003, 0, "拡張WAV読み込み (OGG/FLAC/MP3)"},
+        {"Button", 0, 150, 180, 210, 20, 0x50000003, 0, "見つからないWAVは無音にする"},
     };
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         SCOPED_TRACE(i);
@@ -309,6 +323,7 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         EXPECT_EQ(want.text, row[10]);
     }
     EXPECT_EQ("1", checkState());
+    EXPECT_EQ("0 0", checkState(EXTENDED_CHECK) + " " + checkState(SILENT_CHECK));
     EXPECT_EQ("0 0 200", progress());
 
     // The program's icon: one 32 x 32 image of 24 bits per pixel named MAIN_ICON.
@@ -575,6 +590,79 @@ TEST_F(KeymixwTest, NamesTheSampleThatFailedTheConversion) {
     // The status line keeps the last progress text: loading had begun.
     EXPECT_EQ(LOADING, status());
     EXPECT_FALSE(gui_test::exists(output)) << "no file is left behind";
+}
+
+TEST_F(KeymixwTest, ExtendedReadingConvertsAnOggChart) {
+    // The chart names a WAV file; the folder holds an Ogg Vorbis file of that stem.
+    const std::string chart = dir.write("ogg.bms", "#WAV01 tone.wav\n#00111:0101\n");
+    ASSERT_TRUE(gui_test::copyFile(setting("KEYMIX_TEST_DATA") + "/sine_left_44100.ogg",
+                                   dir.file("tone.ogg")));
+    const std::string output = dir.file("song.wav");
+    const std::string failed = CONVERT_FAILED + windowsPath(dir.file("tone.wav"));
+    type(INPUT_EDIT, windowsPath(chart));
+    type(OUTPUT_EDIT, windowsPath(output));
+
+    // Unticked, the chart fails as it always did.
+    click(CONVERT_BUTTON);
+    Box box = waitBox();
+    expectBox(box, "ERROR", failed, "1", "error");
+    answer(box, IDOK);
+    EXPECT_FALSE(gui_test::exists(output));
+
+    // A build without an Ogg Vorbis decoder fails with -x too, with the hint.
+    const bool decodes =
+        gui_test::runProgram({"wine", setting("KEYMIX_EXE"), "-x", "-o",
+                              windowsPath(dir.file("probe.wav")), windowsPath(chart)},
+                             dir.path(), "") == 0;
+    tick(EXTENDED_CHECK, true);
+    click(CONVERT_BUTTON);
+    if (!decodes) {
+        box = waitBox();
+        expectBox(box, "ERROR", failed + MISSING_HINT, "1", "error");
+        answer(box, IDOK);
+        GTEST_SKIP() << "keymix.exe of this build decodes no Ogg Vorbis";
+    }
+    EXPECT_EQ("", openDialogs()) << "a success shows no box";
+    EXPECT_EQ(FINISHED, status());
+    EXPECT_TRUE(readText(output) == consoleWav(chart, {"-x"})) << "differs from keymix -x";
+    shoot("keymixw-ogg");
+}
+
+TEST_F(KeymixwTest, SilencesAMissingKeySoundWhenTicked) {
+    const std::string chart =
+        dir.write("gap.bms", "#WAV01 kick.wav\n#WAV02 gone.wav\n#00111:0102\n#00112:02\n");
+    ASSERT_TRUE(gui_test::copyFile(setting("KEYMIX_EXAMPLES") + "/kick.wav", dir.file("kick.wav")));
+    const std::string gone = windowsPath(dir.file("gone.wav"));
+    const struct {
+        bool extended, silent;
+        Fields consoleOptions;  // the same settings for keymix, when it converts
+    } cases[] = {{true, false, {}}, {false, true, {"-m"}}, {true, true, {"-x", "-m"}}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(run);
+        const std::string output = dir.file("gui" + std::to_string(run++) + ".wav");
+        tick(EXTENDED_CHECK, c.extended);
+        tick(SILENT_CHECK, c.silent);
+        type(INPUT_EDIT, windowsPath(chart));
+        type(OUTPUT_EDIT, windowsPath(output));
+        click(CONVERT_BUTTON);
+        Box box = waitBox();
+        if (!c.silent) {
+            expectBox(box, "ERROR", CONVERT_FAILED + gone + MISSING_HINT, "1", "error");
+            answer(box, IDOK);
+            EXPECT_FALSE(gui_test::exists(output)) << "no file is left behind";
+            continue;
+        }
+        // The song is written before the box names what it left out.
+        expectBox(box, "無音にしたWAV", "WAVが読めないので無音にしました " + gone + " (ノーツ数 2)",
+                  "1", "information");
+        EXPECT_EQ(FINISHED, status());
+        answer(box, IDOK);
+        EXPECT_EQ("", openDialogs());
+        EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions))
+            << "differs from the console program's";
+        if (c.extended) shoot("keymixw-silenced");
+    }
 }
 
 }  // namespace

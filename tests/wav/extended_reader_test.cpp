@@ -414,7 +414,9 @@ TEST(LuExtendedReaderTest, DecodesWhatEachEncoderWasGiven) {
         const Match found = match(samplesOf(wav), samplesOf(reference));
         EXPECT_EQ(0, found.lag);
         EXPECT_LE(found.error, c.maxError);
-        if (c.maxError == 0) EXPECT_EQ(samplesOf(reference), samplesOf(wav));
+        if (c.maxError == 0) {
+            EXPECT_EQ(samplesOf(reference), samplesOf(wav));
+        }
     }
 }
 

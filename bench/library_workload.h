@@ -1,0 +1,20 @@
+// The library workload of the benchmark: one keymix -a run over a library of song packages
+// against the sum of single runs of the same charts.
+#ifndef BENCH_LIBRARY_WORKLOAD_H_
+#define BENCH_LIBRARY_WORKLOAD_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs a program (args[0]) in a folder; the wall time in seconds, or a negative value when it
+// failed.
+using BenchTimer =
+    std::function<double(const std::string& dir, const std::vector<std::string>& args)>;
+
+// Makes the library under `root` once, then times `runs` rounds of both ways and prints a row
+// with the medians and their ratio against the target. False when a run failed.
+bool runLibraryWorkload(const std::string& root, const std::string& keymix, int runs,
+                        const BenchTimer& timer);
+
+#endif  // BENCH_LIBRARY_WORKLOAD_H_

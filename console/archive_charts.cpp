@@ -1,0 +1,291 @@
+#include "console/archive_charts.h"
+
+#include <algorithm>
+#include <archive.h>
+#include <archive_entry.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <memory>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "console/chart_finder.h"
+
+namespace {
+
+constexpr char UNREADABLE[] = "\nアーカイブを読めません %s\n";
+constexpr char TOO_LARGE[] = "\nアーカイブの中身が大きすぎます %s\n";
+constexpr char CANNOT_UNPACK[] = "\nアーカイブを展開できません %s\n";
+
+// Bounds against archives that unpack into far more than any song package holds.
+constexpr int64_t MAX_UNPACKED_BYTES = INT64_C(2) << 30;
+constexpr int MAX_MEMBERS = 100000;
+constexpr size_t BLOCK_SIZE = 1 << 16;
+
+struct ArchiveCloser {
+    void operator()(archive* reader) const { archive_read_free(reader); }
+};
+using Reader = std::unique_ptr<archive, ArchiveCloser>;
+
+Reader openArchive(const std::string& path) {
+    Reader reader(archive_read_new());
+    if (!reader) return reader;
+    archive_read_support_filter_all(reader.get());
+    archive_read_support_format_zip(reader.get());
+    archive_read_support_format_7zip(reader.get());
+    archive_read_support_format_rar(reader.get());
+    archive_read_support_format_rar5(reader.get());
+    if (archive_read_open_filename(reader.get(), path.c_str(), BLOCK_SIZE) != ARCHIVE_OK)
+        reader.reset();
+    return reader;
+}
+
+// The next member; false at the end or on damage, with `*damaged` telling which.
+bool nextMember(archive* reader, archive_entry** entry, bool* damaged) {
+    const int result = archive_read_next_header(reader, entry);
+    *damaged = result != ARCHIVE_EOF && result != ARCHIVE_OK && result != ARCHIVE_WARN;
+    return result == ARCHIVE_OK || result == ARCHIVE_WARN;
+}
+
+// The member's name with "/" between its parts and no empty or "." parts; false for names that
+// lead outside the package. A name that the locale cannot spell is taken in UTF-8.
+bool memberName(archive_entry* entry, std::string* name) {
+    const char* raw = archive_entry_pathname(entry);
+    if (!raw) raw = archive_entry_pathname_utf8(entry);
+    if (!raw || raw[0] == '/' || raw[0] == '\\') return false;
+    name->clear();
+    std::string part;
+    const std::string text = std::string(raw) + "/";
+    for (char c : text) {
+        if (c != '/') {
+            part += c;
+            continue;
+        }
+        // A ".." between backslashes would climb out on systems that read them as separators.
+        const std::string wrapped = "\\" + part + "\\";
+        if (part == ".." || wrapped.find("\\..\\") != std::string::npos) return false;
+        if (!part.empty() && part != ".") {
+            if (!name->empty()) *name += '/';
+            *name += part;
+        }
+        part.clear();
+    }
+    if (name->size() >= 2 && (*name)[1] == ':') return false;
+    return !name->empty();
+}
+
+bool isRegularFile(archive_entry* entry) {
+    return archive_entry_filetype(entry) == AE_IFREG;
+}
+
+// Members that rendering never reads: the videos and pictures of a package.
+bool isUnneeded(const std::string& name) {
+    static const char* const ENDINGS[] = {".mpg", ".mpeg", ".avi",  ".mp4", ".wmv", ".webm",
+                                          ".mkv", ".m1v",  ".m2v",  ".flv", ".mov", ".bmp",
+                                          ".png", ".jpg",  ".jpeg", ".gif"};
+    std::string lower = name;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const char* ending : ENDINGS) {
+        const std::string tail(ending);
+        if (lower.size() >= tail.size() &&
+            lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::string format(const char* pattern, const std::string& text) {
+    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, text.c_str()) + 1);
+    std::snprintf(buffer.data(), buffer.size(), pattern, text.c_str());
+    return buffer.data();
+}
+
+bool isUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const int extra = c < 0x80         ? 0
+                          : c < 0xC2       ? -1
+                          : (c >> 5) == 6  ? 1
+                          : (c >> 4) == 14 ? 2
+                          : (c >> 3) == 30 ? 3
+                                           : -1;
+        if (extra < 0 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// The character set of the locale that the environment names, read without changing the
+// program's own locale; the C locale stands for UTF-8.
+std::string localeCodeset() {
+    std::string codeset;
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale) {
+        const char* name = nl_langinfo_l(CODESET, locale);
+        if (name) codeset = name;
+        freelocale(locale);
+    }
+    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
+        codeset == "US-ASCII")
+        return "UTF-8";
+    return codeset;
+}
+
+// `text` converted from `from` to the locale's character set; empty when it does not convert.
+std::string convert(const std::string& text, const char* from) {
+    const iconv_t converter = iconv_open(localeCodeset().c_str(), from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) return "";
+    std::vector<char> input(text.begin(), text.end());
+    std::vector<char> output(text.size() * 4 + 4);
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char* out = output.data();
+    size_t outLeft = output.size();
+    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1) || inLeft != 0) return "";
+    return std::string(output.data(), out);
+}
+
+// What became of one member.
+enum class Unpacked { WRITTEN, DAMAGED, TOO_LARGE, WRITE_FAILED };
+
+// Writes the data of `fd`'s member from the reader, counting its bytes in `*total`.
+Unpacked copyData(archive* reader, int fd, int64_t* total) {
+    const void* block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    int64_t written = 0;
+    for (;;) {
+        const int result = archive_read_data_block(reader, &block, &size, &offset);
+        if (result == ARCHIVE_EOF) break;
+        if (result != ARCHIVE_OK && result != ARCHIVE_WARN) return Unpacked::DAMAGED;
+        if (offset < written) return Unpacked::DAMAGED;
+        // Sparse members leave holes, which count as the bytes they stand for.
+        *total += static_cast<int64_t>(size) + (offset - written);
+        if (*total > MAX_UNPACKED_BYTES) return Unpacked::TOO_LARGE;
+        if (lseek(fd, offset, SEEK_SET) != offset) return Unpacked::WRITE_FAILED;
+        const char* bytes = static_cast<const char*>(block);
+        size_t left = size;
+        while (left > 0) {
+            const ssize_t done = ::write(fd, bytes, left);
+            if (done <= 0) return Unpacked::WRITE_FAILED;
+            bytes += done;
+            left -= static_cast<size_t>(done);
+        }
+        written = offset + static_cast<int64_t>(size);
+    }
+    return ftruncate(fd, written) == 0 ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
+}
+
+// Copies the current member into a new file at `name` below `root`, which ends in "/".
+Unpacked writeMember(archive* reader, const std::string& root, const std::string& name,
+                     int64_t* total) {
+    for (size_t slash = name.find('/'); slash != std::string::npos;
+         slash = name.find('/', slash + 1)) {
+        const std::string folder = root + name.substr(0, slash);
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Unpacked::WRITE_FAILED;
+    }
+    const int fd = ::open((root + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    // A member whose name is taken already (a second one of that name, or a folder of
+    // another member) is passed over; the first one stays.
+    if (fd < 0)
+        return errno == EEXIST || errno == ENOTDIR || errno == EISDIR ? Unpacked::WRITTEN
+                                                                      : Unpacked::WRITE_FAILED;
+    Unpacked result = copyData(reader, fd, total);
+    if (::close(fd) != 0 && result == Unpacked::WRITTEN) result = Unpacked::WRITE_FAILED;
+    return result;
+}
+
+}  // namespace
+
+bool archivesSupported() {
+    return true;
+}
+
+bool listArchiveCharts(const std::string& archivePath, std::vector<std::string>* charts,
+                       std::string* message) {
+    *message = format(UNREADABLE, archivePath);
+    Reader reader = openArchive(archivePath);
+    if (!reader) return false;
+    archive_entry* entry = nullptr;
+    bool damaged = false;
+    std::vector<std::string> names;
+    while (nextMember(reader.get(), &entry, &damaged)) {
+        std::string name;
+        if (isRegularFile(entry) && memberName(entry, &name) && isChartName(name))
+            names.push_back(name);
+    }
+    if (damaged) return false;
+    message->clear();
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    *charts = names;
+    return true;
+}
+
+std::string readableMemberName(const std::string& name) {
+    if (isUtf8(name)) return name;
+    std::string converted = convert(name, "CP932");
+    if (converted.empty()) converted = convert(name, "CP949");
+    return converted.empty() ? name : converted;
+}
+
+UnpackedArchive::~UnpackedArchive() {
+    remove();
+}
+
+void UnpackedArchive::remove() {
+    if (folder.empty()) return;
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    folder.clear();
+}
+
+bool UnpackedArchive::unpack(const std::string& archivePath, std::string* message) {
+    remove();
+    Reader reader = openArchive(archivePath);
+    if (!reader) {
+        *message = format(UNREADABLE, archivePath);
+        return false;
+    }
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(temporary && *temporary ? temporary : "/tmp") + "/keymix-XXXXXX";
+    if (!mkdtemp(&pattern[0])) {
+        *message = format(CANNOT_UNPACK, archivePath);
+        return false;
+    }
+    folder = pattern + "/";
+    archive_entry* entry = nullptr;
+    bool damaged = false;
+    Unpacked result = Unpacked::WRITTEN;
+    int64_t total = 0;
+    int members = 0;
+    while (result == Unpacked::WRITTEN && nextMember(reader.get(), &entry, &damaged)) {
+        std::string name;
+        if (!isRegularFile(entry) || !memberName(entry, &name) || isUnneeded(name)) continue;
+        result = ++members > MAX_MEMBERS ? Unpacked::TOO_LARGE
+                                         : writeMember(reader.get(), folder, name, &total);
+    }
+    if (damaged) result = Unpacked::DAMAGED;
+    if (result == Unpacked::WRITTEN) return true;
+    remove();
+    *message = format(result == Unpacked::TOO_LARGE ? TOO_LARGE
+                      : result == Unpacked::DAMAGED ? UNREADABLE
+                                                    : CANNOT_UNPACK,
+                      archivePath);
+    return false;
+}

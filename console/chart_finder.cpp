@@ -1,0 +1,75 @@
+#include "console/chart_finder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool endsWith(const std::string& name, const char* ending) {
+    const std::string tail(ending);
+    if (name.size() < tail.size()) return false;
+    for (size_t i = 0; i < tail.size(); ++i) {
+        char c = name[name.size() - tail.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != tail[i]) return false;
+    }
+    return true;
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
+// Adds the charts and archives under `folder`; false when it cannot be read.
+bool walk(const std::string& root, const std::string& relative, std::vector<FoundFile>* found) {
+    const std::string folder = relative.empty() ? root : join(root, relative);
+    std::error_code error;
+    fs::directory_iterator entries(fs::path(folder), error);
+    if (error) return false;
+    std::vector<std::string> names;
+    for (; entries != fs::directory_iterator(); entries.increment(error)) {
+        if (error) return false;
+        names.push_back(entries->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string below = join(relative, name);
+        const std::string path = join(root, below);
+        const fs::file_status link = fs::symlink_status(fs::path(path), error);
+        if (fs::is_directory(link)) {
+            if (!walk(root, below, found))
+                found->push_back({FoundKind::UNREADABLE_FOLDER, path, below});
+            continue;
+        }
+        if (!fs::is_regular_file(fs::status(fs::path(path), error))) continue;
+        if (isChartName(name)) found->push_back({FoundKind::CHART, path, below});
+        if (isArchiveName(name)) found->push_back({FoundKind::ARCHIVE, path, below});
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isChartName(const std::string& name) {
+    return endsWith(name, ".bms") || endsWith(name, ".bme") || endsWith(name, ".bml") ||
+           endsWith(name, ".bmson");
+}
+
+bool isArchiveName(const std::string& name) {
+    return endsWith(name, ".zip") || endsWith(name, ".7z") || endsWith(name, ".rar");
+}
+
+bool findCharts(const std::string& root, std::vector<FoundFile>* found) {
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(root), error);
+    if (fs::is_directory(status)) return walk(root, "", found);
+    if (!fs::exists(status)) return false;
+    const std::string name = fs::path(root).filename().string();
+    found->push_back({isArchiveName(name) ? FoundKind::ARCHIVE : FoundKind::CHART, root, name});
+    return true;
+}
