@@ -14,6 +14,7 @@
 #include "convert/number_text.h"
 #include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
+#include "wav/mix_accumulator.h"
 #include "wav/wav.h"
 
 namespace {
@@ -121,6 +122,26 @@ int nextObject(const BmsChannel* lane, int from, int last) {
     return tic < lane->getUsedSize() && tic <= last ? tic : last + 1;
 }
 
+// Where the walk mixes: the saturating 16-bit buffer, or the unsaturated sum when the song is
+// normalised afterwards. Both take the same calls and fail in the same cases.
+class MixTarget {
+public:
+    LuWav* saturated = nullptr;
+    LuMixAccumulator* unsaturated = nullptr;
+
+    bool extend(int64_t size) {
+        return unsaturated ? unsaturated->extend(size) : saturated->extend(size);
+    }
+    bool mixin(int position, const LuWav& source) {
+        return unsaturated ? unsaturated->mixin(position, source)
+                           : saturated->mixin(position, source);
+    }
+    bool deduct(int position, const LuWav& source, int skip) {
+        return unsaturated ? unsaturated->deduct(position, source, skip)
+                           : saturated->deduct(position, source, skip);
+    }
+};
+
 }  // namespace
 
 // The working data of one convert call.
@@ -130,7 +151,10 @@ struct BmsConverter::Job {
     std::string baseDirectory;
     int largestSize = 0;
     int lastProgress = -1;
+    // The mix: `sum` for a normalised song, else `mix`; `target` leads to the one in use.
     std::unique_ptr<LuWav> mix;
+    std::unique_ptr<LuMixAccumulator> sum;
+    MixTarget target;
     // How many objects of the sound lanes hold each sample id, counted on the first failed
     // read.
     std::vector<int> noteCounts;
@@ -178,9 +202,17 @@ LuWav* BmsConverter::convert() {
     if (!loadSamples(job)) return nullptr;
     if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
 
-    job.mix.reset(new LuWav);
-    job.mix->setDebug(debug);
-    if (!job.mix->reset()) return nullptr;
+    if (finish.normalise) {
+        job.sum.reset(new LuMixAccumulator);
+        job.sum->setDebug(debug);
+        if (!job.sum->reset()) return nullptr;
+        job.target.unsaturated = job.sum.get();
+    } else {
+        job.mix.reset(new LuWav);
+        job.mix->setDebug(debug);
+        if (!job.mix->reset()) return nullptr;
+        job.target.saturated = job.mix.get();
+    }
 
     double tempo = DEFAULT_TEMPO;
     const char* tempoText = chart->getHeaders()->get("BPM");
@@ -198,14 +230,28 @@ LuWav* BmsConverter::convert() {
     if (debug) std::printf("max position is %d tic\n", toTraceInt(estimateFrames));
     // Only a hint for the block's size: skipped when it leaves the int range.
     const int64_t room = estimateFrames * 4 + job.largestSize + SPARE_BYTES;
-    if (room <= INT_LIMIT) job.mix->extend(room);
+    if (room <= INT_LIMIT) job.target.extend(room);
     if (debug)
         std::printf("max position's data is %d\n",
                     toTraceInt(estimateFrames * 4 + job.largestSize));
 
     if (!prepareLanes()) return nullptr;
     if (!walk(job, tempo, lastTic)) return nullptr;
-    return job.mix.release();
+    return finishMix(job);
+}
+
+LuWav* BmsConverter::finishMix(Job& job) {
+    std::unique_ptr<LuWav> song;
+    FinishStatus status;
+    if (job.sum) {
+        song.reset(new LuWav);
+        status = finishSong(finish, debug, job.sum.get(), song.get());
+    } else {
+        song = std::move(job.mix);
+        status = finishSong(finish, song.get());
+    }
+    previewOutsideSong = status == FinishStatus::OUTSIDE_SONG;
+    return status == FinishStatus::DONE ? song.release() : nullptr;
 }
 
 int BmsConverter::countNotes(Job& job, int id) const {
@@ -347,7 +393,7 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
     const BmsChannel* headerTempoLane = chart->findChannel(BmsWord("08"));
     const BmsChannel* stopLane = chart->findChannel(BmsWord("09"));
     const BmsHeaderHash* headers = chart->getHeaders();
-    LuWav& mix = *job.mix;
+    MixTarget& mix = job.target;
 
     double framesPerTic = framesPerTicAt(tempo);
     double position = 0.0;

@@ -102,6 +102,8 @@ private:
     bool loadSamples(Job& job);
     bool prepareLanes();
     bool walk(Job& job, double tempo, int lastTic);
+    // The song from the walk's mix, with the preview window and the normalisation applied.
+    LuWav* finishMix(Job& job);
 
     std::unique_ptr<BmsBms> chart;
     std::string chartPath;
