@@ -137,8 +137,8 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
         return failure(converter.isPreviewOutsideSong() ? OUTSIDE_SONG : CONVERT_FAILED);
     }
     const std::string silenced = silencedLines(converter);
-    const bool written = LuIsEncodedFormat(output) ? LuWriteSoundFile(output, *wav)
-                                                   : wav->write(output);
+    const bool written =
+        LuIsEncodedFormat(output) ? LuWriteSoundFile(output, *wav) : wav->write(output);
     if (!written) {
         discardOutput();
         return failure(silenced + format(WRITE_FAILED, output));

@@ -51,8 +51,7 @@ bool readSeconds(const std::string& text, double* seconds) {
 // decimal seconds and the length is not zero.
 bool readWindow(const std::string& text, SongFinish* finish) {
     const size_t comma = text.find(',');
-    if (comma == std::string::npos ||
-        !readSeconds(text.substr(0, comma), &finish->previewStart) ||
+    if (comma == std::string::npos || !readSeconds(text.substr(0, comma), &finish->previewStart) ||
         !readSeconds(text.substr(comma + 1), &finish->previewLength) ||
         !(finish->previewLength > 0))
         return false;

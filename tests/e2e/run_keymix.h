@@ -25,7 +25,6 @@ constexpr int FAILED = -1;
 constexpr int FAILED = 255;  // -1 as the system reports an exit status
 #endif
 
-
 struct Result {
     int status = -1000;
     std::string out;
@@ -77,7 +76,7 @@ inline std::string streamText(const std::string& path) {
 // Runs keymix with `args` in `dir`; standard output and standard error go to
 // files beside the run (named so that no chart of a test meets them).
 inline Result runKeymix(const TempDir& dir, const std::vector<std::string>& args,
-                 const std::string& prefix = "") {
+                        const std::string& prefix = "") {
     std::string outPath = dir.file("stdout.txt");
     std::string errPath = dir.file("stderr.txt");
     std::string command = prefix + quote(programPath());

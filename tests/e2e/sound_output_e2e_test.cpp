@@ -83,10 +83,10 @@ std::string soxInfo(const std::string& path, const char* flag) {
 std::string writeClippingChart(const TempDir& dir) {
     std::vector<int16_t> tone(44100 * 3 * 2);
     for (size_t i = 0; i < tone.size(); ++i)
-        tone[i] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * PI * 440 * (i / 2) / 44100)));
+        tone[i] =
+            static_cast<int16_t>(std::lround(20000 * std::sin(2 * PI * 440 * (i / 2) / 44100)));
     dir.write("tone.wav", test_util::pcmWav(2, 44100, 16, test_util::samples16(tone)));
-    return dir.write("loud.bms",
-                     "#WAV01 tone.wav\n#00001:01\n#00001:01\n#00001:01\n#00001:01\n");
+    return dir.write("loud.bms", "#WAV01 tone.wav\n#00001:01\n#00001:01\n#00001:01\n#00001:01\n");
 }
 
 TEST(SoundOutputE2eTest, EachFormatReadsBackAndFlacKeepsTheWavSamples) {
@@ -167,7 +167,8 @@ TEST(SoundOutputE2eTest, NormalisedMixReachesTheTargetWithoutFullScale) {
         EXPECT_LT(peakOf(song.samples), 32767);
         EXPECT_NEAR(-14.0, loudnessOf(song.samples), 0.5);
         const bool traced = c.options[1] == "-d";
-        for (const char* trace : {"integrated loudness is ", "true peak is ", "normalising gain is "})
+        for (const char* trace :
+             {"integrated loudness is ", "true peak is ", "normalising gain is "})
             EXPECT_EQ(traced, result.out.find(trace) != std::string::npos) << trace;
     }
 }
@@ -185,8 +186,13 @@ TEST(SoundOutputE2eTest, PreviewWindowCutsAndFades) {
     const struct {
         int64_t frame;
         int value;
-    } frames[] = {{0, 0}, {22050, 2500}, {44100, 5000}, {88200, 5000}, {4 * 44100 - 88201, 5000},
-                  {4 * 44100 - 44100, 2500}, {4 * 44100 - 1, 0}};
+    } frames[] = {{0, 0},
+                  {22050, 2500},
+                  {44100, 5000},
+                  {88200, 5000},
+                  {4 * 44100 - 88201, 5000},
+                  {4 * 44100 - 44100, 2500},
+                  {4 * 44100 - 1, 0}};
     for (const auto& f : frames) EXPECT_NEAR(f.value, song.samples[2 * f.frame], 1) << f.frame;
     ASSERT_EQ(0, runKeymix(dir, {"-w", "5,4", "-o", "end.flac", "flat.bms"}).status);
     EXPECT_EQ(44100, readSong(dir.file("end.flac")).frames) << "cut short at the song's end";
