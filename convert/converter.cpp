@@ -241,6 +241,8 @@ LuWav* BmsConverter::convert() {
 }
 
 LuWav* BmsConverter::finishMix(Job& job) {
+    // The key sounds are done with; their memory goes before the song's last copy is made.
+    job.samples.clear();
     std::unique_ptr<LuWav> song;
     FinishStatus status;
     if (job.sum) {
