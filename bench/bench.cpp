@@ -29,6 +29,10 @@ struct Case {
     // FNV-1a checksum of the output file as the first engine wrote it; a faster engine must
     // write the same bytes.
     uint64_t reference;
+    // The output's name, which chooses its format, and the option that gives the floor the
+    // same extra work (a loudness measurement, or the FLAC encoding of its buffer).
+    const char* output = "keymix.wav";
+    const char* floorOption = nullptr;
 };
 
 const Case CASES[] = {
@@ -39,6 +43,9 @@ const Case CASES[] = {
     // Its floor decodes on one thread, keymix on all cores; the Ogg decoder's rounding decides
     // the bytes, so they are not pinned.
     {"ogg -x", "ogg", {"-x"}, 0.75, 0},
+    // The output side: the normalised mix, and the song written as FLAC.
+    {"song -n", "song", {"-n"}, 1.3, 0, "keymix.wav", "--loudness"},
+    {"song flac", "song", {}, 1.3, 0, "keymix.flac", "--flac"},
 };
 constexpr double MEMORY_TARGET = 1.5;
 
@@ -189,10 +196,13 @@ int main(int argc, char** argv) {
         const std::string dir = root + "/" + c.workload;
         std::vector<std::string> keymixArgs = {keymix};
         keymixArgs.insert(keymixArgs.end(), c.options.begin(), c.options.end());
-        keymixArgs.insert(keymixArgs.end(), {"-o", "keymix.wav", "chart.bms"});
-        const std::vector<std::string> floorArgs = {floor, "plan.txt", "floor.wav"};
+        keymixArgs.insert(keymixArgs.end(), {"-o", c.output, "chart.bms"});
+        // The floor's output has the extension of keymix's.
+        const std::string floorOutput = std::string("floor") + std::strrchr(c.output, '.');
+        std::vector<std::string> floorArgs = {floor, "plan.txt", floorOutput};
+        if (c.floorOption) floorArgs = {floor, c.floorOption, "plan.txt", floorOutput};
 
-        std::printf("running %-8s", c.name);
+        std::printf("running %-9s", c.name);
         std::fflush(stdout);
         std::vector<double> keymixTimes, floorTimes, keymixCpu, floorCpu;
         int64_t peak = 0;
@@ -216,12 +226,13 @@ int main(int argc, char** argv) {
         std::printf("\n");
         uint64_t checksum = 0;
         int64_t fileSize = 0;
-        if (!ok || !checksumFile(dir + "/keymix.wav", &checksum, &fileSize)) {
+        if (!ok || !checksumFile(dir + "/" + c.output, &checksum, &fileSize)) {
             std::fprintf(stderr, "keymix_bench: %s failed\n", c.name);
             failed = true;
             continue;
         }
-        if (fileSize - 44 != plan.outputBytes) {
+        const bool wav = std::strcmp(c.output, "keymix.wav") == 0;
+        if (wav && fileSize - 44 != plan.outputBytes) {
             std::fprintf(stderr, "keymix_bench: %s wrote %lld data bytes, the plan says %lld\n",
                          c.name, static_cast<long long>(fileSize - 44),
                          static_cast<long long>(plan.outputBytes));
@@ -233,7 +244,7 @@ int main(int argc, char** argv) {
                         median(floorCpu), peak, limit, fileSize, checksum});
     }
 
-    std::printf("\n%-8s %9s %9s %7s %7s %7s %9s %9s %11s  %-16s %s\n", "workload", "keymix s",
+    std::printf("\n%-9s %9s %9s %7s %7s %7s %9s %9s %11s  %-16s %s\n", "workload", "keymix s",
                 "floor s", "ratio", "target", "cpu", "peak MB", "limit MB", "output B", "checksum",
                 "reference");
     bool targetsMet = true;
@@ -245,7 +256,7 @@ int main(int argc, char** argv) {
         const char* reference = row.c->reference == 0              ? "-"
                                 : row.c->reference == row.checksum ? "same"
                                                                    : "CHANGED";
-        std::printf("%-8s %9.3f %9.3f %6.2f%s %7.2f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
+        std::printf("%-9s %9.3f %9.3f %6.2f%s %7.2f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
                     row.c->name, row.keymixSeconds, row.floorSeconds, ratio, timeOk ? " " : "!",
                     row.c->timeTarget, row.keymixCpu / row.floorCpu, megabytes(row.peakBytes),
                     memoryOk ? " " : "!", megabytes(row.memoryLimit),

@@ -2,7 +2,9 @@
 // possible. It reads every sample file once (an Ogg Vorbis file decoded by libvorbisfile on
 // this one thread), adds every triggered sample (its normalised
 // length, taken from the file's bytes over and over) with 16-bit saturation into a zeroed buffer
-// of the output's size, and writes that buffer as a WAV file.
+// of the output's size, and writes that buffer as a WAV file. With --loudness it measures the
+// buffer's integrated loudness and true peak once (libebur128) before writing it; with --flac
+// it writes the buffer as FLAC through libsndfile instead.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +17,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include <ebur128.h>
+#include <sndfile.h>
 
 #if KEYMIX_FLOOR_VORBIS
 #include <vorbis/vorbisfile.h>
@@ -90,6 +95,31 @@ void addSaturated(int16_t* target, const int16_t* source, int64_t count) {
     }
 }
 
+// One pass of the loudness measurement that normalising needs.
+bool measureLoudness(const int16_t* samples, size_t frames) {
+    ebur128_state* state = ebur128_init(2, 44100, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    if (!state) return false;
+    double loudness = 0, left = 0, right = 0;
+    const bool ok = ebur128_add_frames_short(state, samples, frames) == EBUR128_SUCCESS &&
+                    ebur128_loudness_global(state, &loudness) == EBUR128_SUCCESS &&
+                    ebur128_true_peak(state, 0, &left) == EBUR128_SUCCESS &&
+                    ebur128_true_peak(state, 1, &right) == EBUR128_SUCCESS;
+    ebur128_destroy(&state);
+    return ok;
+}
+
+bool writeFlac(const char* path, const int16_t* samples, size_t frames) {
+    SF_INFO info = {};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* out = sf_open(path, SFM_WRITE, &info);
+    if (!out) return false;
+    const bool ok = sf_writef_short(out, samples, static_cast<sf_count_t>(frames)) ==
+                    static_cast<sf_count_t>(frames);
+    return sf_close(out) == 0 && ok;
+}
+
 void putU32(uint8_t* bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
@@ -97,10 +127,12 @@ void putU32(uint8_t* bytes, uint32_t value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "Usage: keymix_floor <plan.txt> <output.wav>\n");
+    const std::string option = argc == 4 ? argv[1] : "";
+    if ((argc != 3 && argc != 4) || (argc == 4 && option != "--loudness" && option != "--flac")) {
+        std::fprintf(stderr, "Usage: keymix_floor [--loudness | --flac] <plan.txt> <output>\n");
         return 2;
     }
+    argv += argc - 3;
     const std::string planPath = argv[1];
     BenchPlan plan;
     if (!readPlan(planPath, &plan)) {
@@ -133,6 +165,14 @@ int main(int argc, char** argv) {
             target += count;
             left -= count;
         }
+    }
+
+    const size_t frames = outputBytes / 4;
+    if (option == "--loudness" && !measureLoudness(mix.get(), frames)) return 1;
+    if (option == "--flac") {
+        if (writeFlac(argv[2], mix.get(), frames)) return 0;
+        std::fprintf(stderr, "keymix_floor: cannot write %s\n", argv[2]);
+        return 1;
     }
 
     uint8_t header[44] = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W', 'A', 'V',

@@ -8,6 +8,7 @@
 
 #include "console/make_path.h"
 #include "convert/converter.h"
+#include "wav/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {
@@ -17,6 +18,7 @@ constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s
 constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
 constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
 constexpr char WRITE_FAILED[] = "\nWAVファイルへの書き込みが失敗 %s\n";
+constexpr char OUTSIDE_SONG[] = "\nプレビューの開始位置が曲の長さを超えています\n";
 constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
 
 // Bytes of one second of the converter's output, 16-bit stereo at 44100 Hz.
@@ -88,6 +90,7 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     converter.setExtendedSamples(settings.extendedSamples);
     converter.setMissingSamplesSilent(settings.missingSamplesSilent);
     converter.setLoadingThreads(settings.loaderThreads);
+    converter.setFinish(settings.finish);
     converter.setChartPath(chartPath.c_str());
     {
         std::lock_guard<std::mutex> turn(parserTurn);
@@ -106,8 +109,8 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     }
 
     // Test that the output can be written before the long work starts. Opened for appending,
-    // so a file that is already there keeps its content until a complete WAV replaces it; a
-    // file made only by this test is removed again when no WAV comes of the run.
+    // so a file that is already there keeps its content until a complete song replaces it; a
+    // file made only by this test is removed again when no song comes of the run.
     const bool outputExisted = pathExists(output);
     std::FILE* probe = std::fopen(output, "ab");
     if (!probe) return failure(format(CANNOT_WRITE, output));
@@ -124,10 +127,12 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     std::unique_ptr<LuWav> wav(converter.convert());
     if (!wav) {
         discardOutput();
-        return failure(CONVERT_FAILED);
+        return failure(converter.isPreviewOutsideSong() ? OUTSIDE_SONG : CONVERT_FAILED);
     }
     const std::string silenced = silencedLines(converter);
-    if (!wav->write(output)) {
+    const bool written =
+        LuIsEncodedFormat(output) ? LuWriteSoundFile(output, *wav) : wav->write(output);
+    if (!written) {
         discardOutput();
         return failure(silenced + format(WRITE_FAILED, output));
     }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "convert/song_finish.h"
+
 class BmsBms;
 
 // How a chart is rendered; the options of the command line that apply to each chart.
@@ -21,6 +23,8 @@ struct ChartSettings {
     // Key-sound loading threads this chart may use, so that charts rendered side by side share
     // the machine's threads; 0 leaves the choice to the loader.
     int loaderThreads = 0;
+    // Options -n and -w: the normalised mix and the preview window.
+    SongFinish finish;
 };
 
 enum class ChartStatus { WRITTEN, SKIPPED, FAILED };
@@ -40,7 +44,8 @@ using ChartUpToDate = std::function<bool(const BmsBms& chart)>;
 // ".wav".
 std::string proposeOutputPath(const std::string& chartPath);
 
-// Parses the chart at `chartPath` and renders it into `outputPath`; messages name the chart
+// Parses the chart at `chartPath` and renders it into `outputPath`, in the format that the
+// output's name asks for (wav/sound_file_writer.h); messages name the chart
 // `shownPath`, or `chartPath` when that is empty. `progress` (may be null)
 // sees the converter's progress values; `upToDate` (may be empty) may skip the chart once it
 // parsed. A failed render leaves no file at `outputPath` that was not there before, and a file

@@ -42,5 +42,5 @@ LuWav* BmsConverter::convertBmson() {
         reportUpTo(job, 100 + static_cast<int>((done + 1) * 100 / count));
     }
     reportUpTo(job, 200);
-    return job.mix.release();
+    return finishMix(job);
 }

@@ -191,15 +191,22 @@ void BmsConverter::startJob(Job& job) {
 
 bool BmsConverter::startMix(Job& job) {
     if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
+    if (finish.normalise) {
+        job.sum.reset(new LuMixAccumulator);
+        job.sum->setDebug(debug);
+        job.target.unsaturated = job.sum.get();
+        return job.sum->reset();
+    }
     job.mix.reset(new LuWav);
     job.mix->setDebug(debug);
+    job.target.saturated = job.mix.get();
     return job.mix->reset();
 }
 
 void BmsConverter::hintMixSize(Job& job, int64_t frames) {
     // Only a hint for the block's size: skipped when it leaves the int range.
     const int64_t room = frames * 4 + job.largestSize + SPARE_BYTES;
-    if (room <= INT_LIMIT) job.mix->extend(room);
+    if (room <= INT_LIMIT) job.target.extend(room);
 }
 
 bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
@@ -209,10 +216,10 @@ bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
     if (INT64_C(4) * frame + sample->getDataSize() > INT_LIMIT) return false;
     if (cut) {
         const int64_t skip = static_cast<int64_t>(frame) - job.lastStart[slot];
-        if (!job.mix->deduct(frame, *sample, static_cast<int>(std::min(skip, INT_LIMIT))))
+        if (!job.target.deduct(frame, *sample, static_cast<int>(std::min(skip, INT_LIMIT))))
             return false;
     }
-    if (!job.mix->mixin(frame, *sample)) return false;
+    if (!job.target.mixin(frame, *sample)) return false;
     job.lastStart[slot] = frame;
     return true;
 }
@@ -253,7 +260,23 @@ LuWav* BmsConverter::convertBms() {
 
     if (!prepareLanes()) return nullptr;
     if (!walk(job, tempo, lastTic)) return nullptr;
-    return job.mix.release();
+    return finishMix(job);
+}
+
+LuWav* BmsConverter::finishMix(Job& job) {
+    // The key sounds are done with; their memory goes before the song's last copy is made.
+    job.samples.clear();
+    std::unique_ptr<LuWav> song;
+    FinishStatus status;
+    if (job.sum) {
+        song.reset(new LuWav);
+        status = finishSong(finish, debug, job.sum.get(), song.get());
+    } else {
+        song = std::move(job.mix);
+        status = finishSong(finish, song.get());
+    }
+    previewOutsideSong = status == FinishStatus::OUTSIDE_SONG;
+    return status == FinishStatus::DONE ? song.release() : nullptr;
 }
 
 int BmsConverter::countNotes(Job& job, int slot) const {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/song_finish.h"
+
 class BmsBms;
 class LuWav;
 struct BmsonChart;
@@ -49,6 +51,9 @@ public:
     // after the other on the calling thread. The result, the progress and the questions come
     // the same either way; with traces on, samples always load one after the other.
     void setLoadingThreads(int count) { loadingThreads = count; }
+    // The preview window and the normalisation applied to the mix (convert/song_finish.h);
+    // by default neither, and the mix saturates at 16 bits as it goes.
+    void setFinish(const SongFinish& settings) { finish = settings; }
 
     // The plain form is called first, then the bound one; either may be empty.
     void setProgressCallback(ProgressFunction function) { progressFunction = function; }
@@ -86,6 +91,9 @@ public:
     LuWav* convert();
     // Full path of the last sample file that could not be read; empty if none.
     const char* getFailedWavPath() const { return failedWavPath.c_str(); }
+    // Whether the last convert call failed because the preview window starts at or past the
+    // song's end.
+    bool isPreviewOutsideSong() const { return previewOutsideSong; }
 
     // A sample file that setMissingSamplesSilent left silent: its full path as the chart names
     // it, and how many objects of the sound lanes (notes of a bmson channel) hold it.
@@ -116,6 +124,8 @@ private:
     bool walk(Job& job, double tempo, int lastTic);
     bool openBmson();
     LuWav* convertBmson();
+    // The song from the mix, with the preview window and the normalisation applied.
+    LuWav* finishMix(Job& job);
 
     std::unique_ptr<BmsBms> chart;
     // A bmson chart, its plays in time order and why it failed to open.
@@ -133,6 +143,8 @@ private:
     bool extendedSamples = false;
     bool missingSamplesSilent = false;
     int loadingThreads = 0;
+    SongFinish finish;
+    bool previewOutsideSong = false;
     std::string failedWavPath;
     std::vector<SilencedSample> silencedSamples;
     bool opened = false;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <ebur128.h>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "wav/mix_accumulator.h"
 #include "wav/wav.h"
@@ -19,18 +21,56 @@ struct DestroyState {
 };
 using State = std::unique_ptr<ebur128_state, DestroyState>;
 
-State newState() {
-    return State(ebur128_init(2, 44100, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK));
+int addFrames(ebur128_state* state, const float* samples, size_t frames) {
+    return ebur128_add_frames_float(state, samples, frames);
+}
+int addFrames(ebur128_state* state, const int16_t* samples, size_t frames) {
+    return ebur128_add_frames_short(state, samples, frames);
 }
 
-bool readResults(ebur128_state* state, LuLoudness* out) {
+// Frames handed to the library at a time, one channel's samples copied out of the song.
+constexpr int64_t CHUNK_FRAMES = 8192;
+
+// The true peak of one channel of the interleaved stereo song as a factor (1 = full scale).
+// The library filters each channel by itself, so one channel alone peaks as it does within
+// the pair.
+template <typename Sample>
+bool measureChannelPeak(const Sample* samples, int64_t frames, int channel, double* peak) {
+    State state(ebur128_init(1, 44100, EBUR128_MODE_TRUE_PEAK));
+    if (!state) return false;
+    Sample chunk[CHUNK_FRAMES];
+    for (int64_t done = 0; done < frames; done += CHUNK_FRAMES) {
+        const int64_t count = std::min(CHUNK_FRAMES, frames - done);
+        for (int64_t i = 0; i < count; ++i) chunk[i] = samples[2 * (done + i) + channel];
+        if (addFrames(state.get(), chunk, static_cast<size_t>(count)) != EBUR128_SUCCESS)
+            return false;
+    }
+    return ebur128_true_peak(state.get(), 0, peak) == EBUR128_SUCCESS;
+}
+
+// The integrated loudness over both channels and the true peak of each. The true peak is the
+// costliest part, so the right channel's is measured on a second thread meanwhile.
+template <typename Sample>
+bool measure(const Sample* samples, int64_t frames, LuLoudness* out) {
+    double right = 0.0;
+    bool rightMeasured = false;
+    auto measureRight = [&] { rightMeasured = measureChannelPeak(samples, frames, 1, &right); };
+    std::thread rightPass;
+    try {
+        rightPass = std::thread(measureRight);
+    } catch (const std::system_error&) {
+        measureRight();
+    }
     double integrated = 0.0;
     double left = 0.0;
-    double right = 0.0;
-    if (ebur128_loudness_global(state, &integrated) != EBUR128_SUCCESS ||
-        ebur128_true_peak(state, 0, &left) != EBUR128_SUCCESS ||
-        ebur128_true_peak(state, 1, &right) != EBUR128_SUCCESS)
-        return false;
+    State state(ebur128_init(2, 44100, EBUR128_MODE_I));
+    const bool ok = state &&
+                    (frames == 0 || addFrames(state.get(), samples, static_cast<size_t>(frames)) ==
+                                        EBUR128_SUCCESS) &&
+                    ebur128_loudness_global(state.get(), &integrated) == EBUR128_SUCCESS &&
+                    measureChannelPeak(samples, frames, 0, &left);
+    if (rightPass.joinable()) rightPass.join();
+    if (!ok || !rightMeasured) return false;
     out->integrated = integrated;
     const double peak = std::max(left, right);
     out->truePeak = peak > 0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
@@ -40,21 +80,11 @@ bool readResults(ebur128_state* state, LuLoudness* out) {
 }  // namespace
 
 bool LuMeasureLoudness(const float* samples, int64_t frames, LuLoudness* out) {
-    State state = newState();
-    if (!state) return false;
-    if (frames > 0 && ebur128_add_frames_float(state.get(), samples, static_cast<size_t>(frames)) !=
-                          EBUR128_SUCCESS)
-        return false;
-    return readResults(state.get(), out);
+    return measure(samples, frames, out);
 }
 
 bool LuMeasureLoudness(const int16_t* samples, int64_t frames, LuLoudness* out) {
-    State state = newState();
-    if (!state) return false;
-    if (frames > 0 && ebur128_add_frames_short(state.get(), samples, static_cast<size_t>(frames)) !=
-                          EBUR128_SUCCESS)
-        return false;
-    return readResults(state.get(), out);
+    return measure(samples, frames, out);
 }
 
 double LuNormalisingGain(const LuLoudness& measured) {

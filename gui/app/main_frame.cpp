@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
+#include "wav/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {
@@ -50,6 +52,7 @@ MainFrame::MainFrame()
       statusLabel(nullptr),
       extendedSamplesCheck(nullptr),
       silentMissingCheck(nullptr),
+      normaliseCheck(nullptr),
       samplesLoaded(false),
       textBuffer() {}
 
@@ -91,11 +94,13 @@ bool MainFrame::onCreate() {
     statusLabel = new LuStatic;
     statusLabel->create(this, 0, instance, nullptr);
 
-    // Both start unchecked: a conversion is then exactly the plain one.
+    // All start unchecked: a conversion is then exactly the plain one.
     extendedSamplesCheck = new LuCheckBox;
     extendedSamplesCheck->create(this, 0, instance, nullptr);
     silentMissingCheck = new LuCheckBox;
     silentMissingCheck->create(this, 0, instance, nullptr);
+    normaliseCheck = new LuCheckBox;
+    normaliseCheck->create(this, 0, instance, nullptr);
 
     const struct {
         LuWindow* control;
@@ -117,6 +122,7 @@ bool MainFrame::onCreate() {
         // Under the status line, in the column of the first check box.
         {extendedSamplesCheck, 150, 160, 210, 20, EXTENDED_SAMPLES_LABEL},
         {silentMissingCheck, 150, 180, 210, 20, SILENT_MISSING_LABEL},
+        {normaliseCheck, 150, 200, 210, 20, NORMALISE_LABEL},
     };
     for (const auto& item : layout) item.control->move(item.x, item.y, item.width, item.height);
     for (const auto& item : layout) {
@@ -186,10 +192,21 @@ bool MainFrame::chooseFile(bool forSaving) {
     dialog.FlagsEx = OFN_EX_NOPLACESBAR;
     if (forSaving) {
         dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-        return GetSaveFileNameA(&dialog) != 0;
+        if (!GetSaveFileNameA(&dialog)) return false;
+        addChosenExtension(dialog.nFilterIndex);
+        return true;
     }
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     return GetOpenFileNameA(&dialog) != 0;
+}
+
+void MainFrame::addChosenExtension(DWORD filterIndex) {
+    const DWORD count = sizeof OUTPUT_EXTENSIONS / sizeof OUTPUT_EXTENSIONS[0];
+    if (filterIndex < 2 || filterIndex > count + 1) return;
+    const char* extension = OUTPUT_EXTENSIONS[filterIndex - 2];
+    if (LuSoundFormatOf(textBuffer) == LuSoundFormatOf(extension)) return;
+    if (std::strlen(textBuffer) + std::strlen(extension) < MAX_PATH)
+        std::strcat(textBuffer, extension);
 }
 
 std::string MainFrame::proposeOutputPath() {
@@ -249,6 +266,9 @@ void MainFrame::runConversion() {
     const bool extended = extendedSamplesCheck->isChecked();
     converter->setExtendedSamples(extended);
     converter->setMissingSamplesSilent(silentMissingCheck->isChecked());
+    SongFinish finish;
+    finish.normalise = normaliseCheck->isChecked();
+    converter->setFinish(finish);
     samplesLoaded = false;
     converter->setProgressCallback(this, &MainFrame::onProgress);
     converter->setContinueCallback(this, &MainFrame::askContinue);
@@ -263,8 +283,10 @@ void MainFrame::runConversion() {
 
     // The path that was checked above, even if the field has changed since
     // (it can only through another program): a new path would skip the
-    // overwrite question.
-    if (!wav->write(output)) {
+    // overwrite question. Its name chooses the format.
+    const bool written =
+        LuIsEncodedFormat(output) ? LuWriteSoundFile(output, *wav) : wav->write(output);
+    if (!written) {
         discardOutput();
         showMessage(WRITE_FAILED, ERROR_CAPTION, MB_ICONERROR);
         return;

@@ -1,4 +1,4 @@
-// The main window of keymixw: input and output paths, volume, three options, a
+// The main window of keymixw: input and output paths, volume, four options, a
 // progress bar and the Convert button.
 #ifndef GUI_APP_MAIN_FRAME_H_
 #define GUI_APP_MAIN_FRAME_H_
@@ -32,7 +32,7 @@ public:
     DWORD exStyle() override { return WS_EX_STATICEDGE | WS_EX_ACCEPTFILES; }
     DWORD style() override { return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; }
     const char* className() override { return "KEYMIX"; }
-    // Builds the fourteen controls; always true.
+    // Builds the fifteen controls; always true.
     bool onCreate() override;
     // Takes WM_DROPFILES; everything else goes to LuApp's dispatcher.
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -51,6 +51,9 @@ private:
     bool chooseInputFile();
     bool chooseOutputFile();
     bool chooseFile(bool forSaving);
+    // Adds the extension of the save dialog's chosen format entry to the name in `textBuffer`
+    // when it names another format.
+    void addChosenExtension(DWORD filterIndex);
     // The chart path in `textBuffer` without its extension, with ".wav".
     std::string proposeOutputPath();
     void runConversion();
@@ -80,6 +83,7 @@ private:
     // Made last, so the controls above keep their places in the child order.
     LuCheckBox* extendedSamplesCheck;
     LuCheckBox* silentMissingCheck;
+    LuCheckBox* normaliseCheck;
 
     // Whether the running conversion got past loading its key sounds.
     bool samplesLoaded;

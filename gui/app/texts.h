@@ -13,12 +13,21 @@ constexpr char DEFAULT_VOLUME[] = "50";
 constexpr char KEEP_SOUND_LABEL[] = "同じWAVが鳴っても前のを消さない";
 constexpr char EXTENDED_SAMPLES_LABEL[] = "拡張WAV読み込み (OGG/FLAC/MP3)";
 constexpr char SILENT_MISSING_LABEL[] = "見つからないWAVは無音にする";
+constexpr char NORMALISE_LABEL[] = "音量を揃えて音割れを防ぐ";
 constexpr char CONVERT_LABEL[] = "変換";
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 
 // File dialog filters: label, pattern, and the closing empty entry.
 constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme;*.bml;*.bmson)\0*.*\0";
-constexpr char OUTPUT_FILTER[] = "WAVファイル(*.wav)\0*.*\0";
+constexpr char OUTPUT_FILTER[] =
+    "WAVファイル(*.wav)\0*.*\0"
+    "FLACファイル(*.flac)\0*.flac\0"
+    "Ogg Vorbisファイル(*.ogg)\0*.ogg\0"
+    "Opusファイル(*.opus)\0*.opus\0"
+    "MP3ファイル(*.mp3)\0*.mp3\0";
+// The extensions of OUTPUT_FILTER's entries after the first, added to a name chosen with that
+// entry when the name does not end in it.
+constexpr const char* OUTPUT_EXTENSIONS[] = {".flac", ".ogg", ".opus", ".mp3"};
 constexpr char INPUT_DIALOG_TITLE[] = "BMSファイルを開く";
 constexpr char OUTPUT_DIALOG_TITLE[] = "WAVファイルを保存する";
 

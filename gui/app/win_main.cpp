@@ -37,7 +37,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return EXIT_FAILED;
     }
     frame->setText(TITLE);
-    frame->resize(465, 225);
+    frame->resize(465, 245);
     frame->show();
     return frame->messageLoop();
 }

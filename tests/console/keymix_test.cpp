@@ -77,6 +77,15 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         {"a.bms", "-d", "b.bms"},
         {"-o", "out.wav"},
         {"-d", "-i", "-r"},
+        // The window of -w: START,LENGTH in decimal seconds, the length above zero.
+        {"song.bms", "-w"},
+        {"-w", "1", "song.bms"},
+        {"-w", "1,0", "song.bms"},
+        {"-w", "-1,2", "song.bms"},
+        {"-w", "1,2s", "song.bms"},
+        {"-w", ",2", "song.bms"},
+        {"-w", "1e3,2", "song.bms"},
+        {"-w", ".,2", "song.bms"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(join(args));
@@ -126,6 +135,8 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         // -x changes how samples load, nothing printed before; -xd counts as -x.
         {{"-x", "-x", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-xd", "song.bms", "-x"}, "song.bms", "song.wav", "50"},
+        {{"-n", "-w", "1.5,.5", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-w", "0,30", "-o", "a.flac", "song.bms"}, "song.bms", "a.flac", "50"},
     };
     // Run in an empty folder, so that none of the charts named here exists.
     test_util::TempDir dir;

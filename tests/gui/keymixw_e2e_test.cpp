@@ -38,6 +38,7 @@ enum Control {
     STATUS_LABEL,
     EXTENDED_CHECK,
     SILENT_CHECK,
+    NORMALISE_CHECK,
     CONTROL_COUNT
 };
 
@@ -281,7 +282,7 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
     unsigned long style = std::stoul(window.at(2)), exStyle = std::stoul(window.at(3));
     EXPECT_EQ(0x00CA0000ul, style & 0x00CF0000ul);
     EXPECT_EQ(0x00020010ul, exStyle & 0x00020010ul) << "static edge and accepting files";
-    EXPECT_EQ("465 225", window.at(9) + " " + window.at(10)) << "outer size";
+    EXPECT_EQ("465 245", window.at(9) + " " + window.at(10)) << "outer size";
 
     // Styles are exact: child and visible, the class's own bits, no tab stop
     // and no other extra. The path fields scroll sideways (ES_AUTOHSCROLL), the
@@ -307,6 +308,7 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         {"Static", 0, 5, 135, 460, 20, 0x50000000, 0, START_STATUS},
         {"Button", 0, 150, 160, 210, 20, 0x50000003, 0, "拡張WAV読み込み (OGG/FLAC/MP3)"},
         {"Button", 0, 150, 180, 210, 20, 0x50000003, 0, "見つからないWAVは無音にする"},
+        {"Button", 0, 150, 200, 210, 20, 0x50000003, 0, "音量を揃えて音割れを防ぐ"},
     };
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         SCOPED_TRACE(i);
@@ -323,7 +325,8 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         EXPECT_EQ(want.text, row[10]);
     }
     EXPECT_EQ("1", checkState());
-    EXPECT_EQ("0 0", checkState(EXTENDED_CHECK) + " " + checkState(SILENT_CHECK));
+    EXPECT_EQ("0 0 0", checkState(EXTENDED_CHECK) + " " + checkState(SILENT_CHECK) + " " +
+                           checkState(NORMALISE_CHECK));
     EXPECT_EQ("0 0 200", progress());
 
     // The program's icon: one 32 x 32 image of 24 bits per pixel named MAIN_ICON.
@@ -662,6 +665,30 @@ TEST_F(KeymixwTest, SilencesAMissingKeySoundWhenTicked) {
         EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions))
             << "differs from the console program's";
         if (c.extended) shoot("keymixw-silenced");
+    }
+}
+
+// The output's name chooses the format, and the last box normalises, as keymix -n does.
+TEST_F(KeymixwTest, WritesTheNamedFormatAndNormalisesWhenTicked) {
+    const std::string chart = copyExample();
+    const struct {
+        bool normalise;
+        const char* extension;
+        Fields consoleOptions;
+    } cases[] = {{false, ".flac", {}}, {true, ".wav", {"-n"}}, {true, ".flac", {"-n"}}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(run);
+        const std::string output = dir.file("gui" + std::to_string(run++) + c.extension);
+        tick(NORMALISE_CHECK, c.normalise);
+        type(INPUT_EDIT, windowsPath(chart));
+        type(OUTPUT_EDIT, windowsPath(output));
+        click(CONVERT_BUTTON);
+        settle();
+        EXPECT_EQ("", openDialogs());
+        EXPECT_EQ(FINISHED, status());
+        EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions, true, c.extension))
+            << "differs from the console program's";
     }
 }
 
