@@ -90,6 +90,7 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     converter.setExtendedSamples(settings.extendedSamples);
     converter.setMissingSamplesSilent(settings.missingSamplesSilent);
     converter.setLoadingThreads(settings.loaderThreads);
+    converter.setPlayerMode(settings.playerMode, settings.seed);
     converter.setChartPath(chartPath.c_str());
     BmsBms* chart = nullptr;
     {

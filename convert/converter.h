@@ -2,6 +2,7 @@
 #ifndef CONVERT_CONVERTER_H_
 #define CONVERT_CONVERTER_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,14 @@ public:
     // after the other on the calling thread. The result, the progress and the questions come
     // the same either way; with traces on, samples always load one after the other.
     void setLoadingThreads(int count) { loadingThreads = count; }
+    // When set before open, the chart renders as a player plays it: only the branches of
+    // #RANDOM that numbers drawn from `seed` take are read, a note with the id of #LNOBJ ends
+    // the long note before it on its lane and sounds nothing, and #VOLWAV scales every key
+    // sound on top of the volume. With traces on, the numbers drawn are traced.
+    void setPlayerMode(bool flag, int64_t seed) {
+        playerMode = flag;
+        randomSeed = seed;
+    }
 
     // The plain form is called first, then the bound one; either may be empty.
     void setProgressCallback(ProgressFunction function) { progressFunction = function; }
@@ -107,6 +116,8 @@ private:
     bool extendedSamples = false;
     bool missingSamplesSilent = false;
     int loadingThreads = 0;
+    bool playerMode = false;
+    int64_t randomSeed = 0;
     std::string failedWavPath;
     std::vector<SilencedSample> silencedSamples;
     bool opened = false;
