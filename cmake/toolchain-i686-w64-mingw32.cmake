@@ -7,7 +7,18 @@ set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+# KEYMIX_WINDOWS_DEPS: the prefix with the cross-built static libraries
+# (scripts/build_windows_deps.sh). pkg-config reads only the .pc files of
+# this target, never the Linux ones.
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 ${KEYMIX_WINDOWS_DEPS})
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KEYMIX_WINDOWS_DEPS)
+if(KEYMIX_WINDOWS_DEPS)
+    list(APPEND CMAKE_PREFIX_PATH ${KEYMIX_WINDOWS_DEPS})
+    set(ENV{PKG_CONFIG_LIBDIR} ${KEYMIX_WINDOWS_DEPS}/lib/pkgconfig)
+else()
+    set(ENV{PKG_CONFIG_LIBDIR} /usr/i686-w64-mingw32/lib/pkgconfig)
+endif()
+unset(ENV{PKG_CONFIG_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

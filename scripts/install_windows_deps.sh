@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows test tier needs on Debian 12 (run as root): the
 # mingw-w64 cross compilers, 64- and 32-bit Wine, Xvfb and the X tools for the
-# window tests, a Japanese font, and the ja_JP.UTF-8 locale that gives Wine
-# its Shift-JIS code page.
+# window tests, a Japanese font, the ja_JP.UTF-8 locale that gives Wine its
+# Shift-JIS code page, and what cross-builds the audio libraries.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -12,7 +12,17 @@ apt-get install -y --no-install-recommends \
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 \
     wine wine64 wine32:i386 fonts-wine \
     xvfb x11-utils xdotool imagemagick libx11-dev fonts-ipafont-gothic \
-    googletest locales
+    googletest locales \
+    dpkg-dev autoconf automake libtool make patch pkg-config xz-utils bzip2
+
+# scripts/build_windows_deps.sh takes the audio libraries' sources from the
+# deb-src twin of the configured Debian archive.
+if [ -f /etc/apt/sources.list.d/debian.sources ] &&
+    [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+        >/etc/apt/sources.list.d/debian-src.sources
+    apt-get update
+fi
 
 # Every wine prefix must be made after wine32 is in place; the tier makes
 # fresh ones on each run.

@@ -22,7 +22,8 @@ TEST_TIMEOUT=${KEYMIX_TEST_TIMEOUT:-120}
 log() { echo "windows tier: $*"; }
 
 missing=""
-for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix cmake iconv cmp; do
+for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix cmake iconv cmp \
+    dpkg-source autoreconf libtoolize pkg-config; do
     command -v "$tool" >/dev/null 2>&1 || missing+="$tool "
 done
 missing+=$(wine_env_missing)
@@ -40,11 +41,14 @@ fail() {
     log "FAILED: $1"
 }
 
-# build <arch>: configures and builds build-win64 or build-win32.
+# build <arch>: the static audio libraries (built once, then reused), then
+# configures and builds build-win64 or build-win32.
 build() {
     local bits=$1 triple=$2 dir=build-win$1
+    JOBS=$JOBS scripts/build_windows_deps.sh "${triple%%-*}" "$dir/deps" || return 1
     log "building $dir ($triple)"
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$triple.cmake" \
+        -DKEYMIX_WINDOWS_DEPS="$ROOT/$dir/deps" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1 ||
         { cat "$dir.configure.log"; return 1; }
     rm -f "$dir.configure.log"
