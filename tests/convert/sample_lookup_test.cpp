@@ -28,6 +28,15 @@ TEST(SampleLookupTest, TakesThePathAsWrittenFirst) {
     EXPECT_EQ("", findSampleFile(folderOf(dir), "snare.wav"));
 }
 
+#ifdef _WIN32
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+#endif
+
 // The known extensions stand in for each other, in the case of the extension written and in
 // the order .wav, .ogg, .flac, .mp3, .opus.
 TEST(SampleLookupTest, TriesTheOtherExtensions) {
@@ -58,7 +67,13 @@ TEST(SampleLookupTest, TriesTheOtherExtensions) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+#ifdef _WIN32
+        // The file system ignores case: the stem with the extension in the case written is
+        // already the file.
+        EXPECT_EQ(lowerAscii(c.expected), lowerAscii(findSampleFile(folder, c.name)));
+#else
         EXPECT_EQ(c.expected, findSampleFile(folder, c.name));
+#endif
     }
 }
 

@@ -425,7 +425,13 @@ TEST(LuSoundFileWriterTest, ThreadsWriteBesideTheSameTarget) {
     for (bool& ok : written)
         threads.emplace_back([&] { ok = LuWriteSoundFile(path.c_str(), tone.data(), 4410); });
     for (std::thread& thread : threads) thread.join();
+#ifdef _WIN32
+    // Windows refuses to replace a file that another thread is replacing at that moment: some
+    // writers may fail there, but one wins and none leaves its temporary file behind.
+    EXPECT_NE(std::end(written), std::find(std::begin(written), std::end(written), true));
+#else
     for (bool ok : written) EXPECT_TRUE(ok);
+#endif
     EXPECT_EQ(4410, readBack(path).info.frames);
     EXPECT_EQ(1u, namesIn(dir.path()).size());
 }
