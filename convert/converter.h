@@ -77,7 +77,8 @@ public:
     BmsBms* open();
     // Renders the opened chart. Returns a new buffer that the caller owns, or
     // null on failure, before a successful open, or when called a second time.
-    // Changes the chart: long-note ends and invisible notes are cleared.
+    // Changes the chart: long-note ends and invisible notes are cleared, and in player mode
+    // the notes of #LNOBJ.
     LuWav* convert();
     // Full path of the last sample file that could not be read; empty if none.
     const char* getFailedWavPath() const { return failedWavPath.c_str(); }
