@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/converter.h"
 #include "wav/wav.h"
@@ -14,7 +13,6 @@
 namespace {
 
 constexpr char PARSE_FAILED[] = "\nBMSファイルの解析失敗 %s\n";
-constexpr char PARSE_ERROR_LINE[] = "line %d : %s\n";
 constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s\n";
 constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
 constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
@@ -92,22 +90,17 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     converter.setLoadingThreads(settings.loaderThreads);
     converter.setPlayerMode(settings.playerMode, settings.seed);
     converter.setChartPath(chartPath.c_str());
-    BmsBms* chart = nullptr;
     {
         std::lock_guard<std::mutex> turn(parserTurn);
-        chart = converter.open();
-        if (!chart) {
-            std::vector<char> line(std::snprintf(nullptr, 0, PARSE_ERROR_LINE, BmsGetErrorLine(),
-                                                 BmsGetErrorMessage()) +
-                                   1);
-            std::snprintf(line.data(), line.size(), PARSE_ERROR_LINE, BmsGetErrorLine(),
-                          BmsGetErrorMessage());
+        if (!converter.openChart()) {
             return failure(
                 format(PARSE_FAILED, shownPath.empty() ? chartPath.c_str() : shownPath.c_str()) +
-                line.data());
+                converter.getParseError() + "\n");
         }
     }
-    if (upToDate && upToDate(*chart)) {
+    // The check reads the sound names of a BMS chart; a bmson chart is always rendered.
+    const BmsBms* chart = converter.getBmsChart();
+    if (upToDate && chart && upToDate(*chart)) {
         ChartResult result;
         result.status = ChartStatus::SKIPPED;
         return result;

@@ -10,7 +10,10 @@
 
 #include "bms/bms.h"
 #include "bms/parser.h"
+#include "bmson/chart.h"
+#include "bmson/timeline.h"
 #include "console/make_path.h"
+#include "convert/conversion_job.h"
 #include "convert/number_text.h"
 #include "convert/player_mode.h"
 #include "convert/sample_loader.h"
@@ -97,6 +100,17 @@ int toTraceInt(long double value) {
     return static_cast<int>(value);
 }
 
+bool isBmsonPath(const std::string& path) {
+    const std::string extension = ".bmson";
+    if (path.size() < extension.size()) return false;
+    for (size_t i = 0; i < extension.size(); ++i) {
+        char c = path[path.size() - extension.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
 bool isLongNoteChannel(int id) {
     return (id >= 181 && id <= 215) || (id >= 217 && id <= 251);
 }
@@ -119,21 +133,6 @@ int nextObject(const BmsChannel* lane, int from, int last) {
 
 }  // namespace
 
-// The working data of one convert call.
-struct BmsConverter::Job {
-    std::vector<std::unique_ptr<LuWav>> samples = std::vector<std::unique_ptr<LuWav>>(SAMPLE_COUNT);
-    std::vector<int> lastStart = std::vector<int>(SAMPLE_COUNT, NEVER_STARTED);
-    std::string baseDirectory;
-    // The loudness of every key sound in percent.
-    int volume = 100;
-    int largestSize = 0;
-    int lastProgress = -1;
-    std::unique_ptr<LuWav> mix;
-    // How many objects of the sound lanes hold each sample id, counted on the first failed
-    // read.
-    std::vector<int> noteCounts;
-};
-
 BmsConverter::BmsConverter() = default;
 BmsConverter::~BmsConverter() = default;
 
@@ -148,10 +147,11 @@ bool BmsConverter::askContinue(const char* path) {
     return false;
 }
 
-BmsBms* BmsConverter::open() {
-    if (opened) return nullptr;
+bool BmsConverter::openChart() {
+    if (opened) return false;
     opened = true;
     if (debug) std::printf("file open %s\n", chartPath.c_str());
+    if (isBmsonPath(chartPath)) return openBmson();
     BmsBms* loaded = nullptr;
     BmsLoadOptions options;
     options.evaluateRandom = playerMode;
@@ -162,34 +162,82 @@ BmsBms* BmsConverter::open() {
         for (const BmsRandomDraw& draw : chart->getRandomDraws())
             std::printf("RANDOM %d (line %d) => %d\n", draw.range, draw.line, draw.value);
     }
-    return chart.get();
+    return chart != nullptr;
+}
+
+BmsBms* BmsConverter::open() {
+    return openChart() ? chart.get() : nullptr;
+}
+
+std::string BmsConverter::getParseError() const {
+    if (isBmsonPath(chartPath)) return bmsonError;
+    return "line " + std::to_string(BmsGetErrorLine()) + " : " + BmsGetErrorMessage();
 }
 
 LuWav* BmsConverter::convert() {
-    if (!chart || converted) return nullptr;
+    if (converted) return nullptr;
+    if (bmson) {
+        converted = true;
+        return convertBmson();
+    }
+    if (!chart) return nullptr;
     converted = true;
+    return convertBms();
+}
+
+void BmsConverter::startJob(Job& job) {
+    std::string directory = chartPath;
+    makePath(&directory[0], true, true, false, false);
+    job.baseDirectory = directory.c_str();
+    if (debug) std::printf("%s\n", job.baseDirectory.c_str());
+    job.volume = volume;
+}
+
+bool BmsConverter::startMix(Job& job) {
+    if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
+    job.mix.reset(new LuWav);
+    job.mix->setDebug(debug);
+    return job.mix->reset();
+}
+
+void BmsConverter::hintMixSize(Job& job, int64_t frames) {
+    // Only a hint for the block's size: skipped when it leaves the int range.
+    const int64_t room = frames * 4 + job.largestSize + SPARE_BYTES;
+    if (room <= INT_LIMIT) job.mix->extend(room);
+}
+
+bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
+    const LuWav* sample = job.samples[slot].get();
+    if (!sample) return true;
+    // A trigger must end within the int range of bytes.
+    if (INT64_C(4) * frame + sample->getDataSize() > INT_LIMIT) return false;
+    if (cut) {
+        const int64_t skip = static_cast<int64_t>(frame) - job.lastStart[slot];
+        if (!job.mix->deduct(frame, *sample, static_cast<int>(std::min(skip, INT_LIMIT))))
+            return false;
+    }
+    if (!job.mix->mixin(frame, *sample)) return false;
+    job.lastStart[slot] = frame;
+    return true;
+}
+
+LuWav* BmsConverter::convertBms() {
     report(-1);
     // The last tic is taken before the special lanes are prepared; the walk
     // and its progress use this one.
     const int lastTic = chart->getLastPosition();
 
     Job job;
-    job.volume = volume;
+    startJob(job);
     if (playerMode) {
         clearLongNoteEnds(chart.get());
         job.volume = keySoundVolume(*chart, volume);
     }
-    std::string directory = chartPath;
-    makePath(&directory[0], true, true, false, false);
-    job.baseDirectory = directory.c_str();
-    if (debug) std::printf("%s\n", job.baseDirectory.c_str());
-
-    if (!loadSamples(job)) return nullptr;
-    if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
-
-    job.mix.reset(new LuWav);
-    job.mix->setDebug(debug);
-    if (!job.mix->reset()) return nullptr;
+    const BmsRegistArray* wavs = chart->getWavs();
+    std::vector<std::string> names(SAMPLE_COUNT);
+    for (int id = 0; id < SAMPLE_COUNT; ++id) names[id] = wavs->get(BmsWord(id));
+    if (!loadSamples(job, names, extendedSamples)) return nullptr;
+    if (!startMix(job)) return nullptr;
 
     double tempo = DEFAULT_TEMPO;
     const char* tempoText = chart->getHeaders()->get("BPM");
@@ -205,9 +253,7 @@ LuWav* BmsConverter::convert() {
                                        ? static_cast<int64_t>(estimate)
                                        : INT64_C(1) << 40;
     if (debug) std::printf("max position is %d tic\n", toTraceInt(estimateFrames));
-    // Only a hint for the block's size: skipped when it leaves the int range.
-    const int64_t room = estimateFrames * 4 + job.largestSize + SPARE_BYTES;
-    if (room <= INT_LIMIT) job.mix->extend(room);
+    hintMixSize(job, estimateFrames);
     if (debug)
         std::printf("max position's data is %d\n",
                     toTraceInt(estimateFrames * 4 + job.largestSize));
@@ -217,7 +263,13 @@ LuWav* BmsConverter::convert() {
     return job.mix.release();
 }
 
-int BmsConverter::countNotes(Job& job, int id) const {
+int BmsConverter::countNotes(Job& job, int slot) const {
+    if (bmson) {
+        const size_t notes = bmson->channels[slot].notes.size();
+        return notes < static_cast<size_t>(INT_LIMIT) ? static_cast<int>(notes)
+                                                      : static_cast<int>(INT_LIMIT);
+    }
+    const int id = slot;
     // One pass over the sound lanes serves every failed read, however many.
     if (job.noteCounts.empty()) {
         job.noteCounts.assign(SAMPLE_COUNT, 0);
@@ -245,18 +297,25 @@ void BmsConverter::silence(const std::string& path, int notes) {
     silencedSamples.push_back({path, notes});
 }
 
-bool BmsConverter::loadSamples(Job& job) {
-    const BmsRegistArray* wavs = chart->getWavs();
+void BmsConverter::reportUpTo(Job& job, int value) {
+    if (!hasProgress()) return;
+    for (int next = job.lastProgress + 1; next <= value; ++next) report(next);
+    if (value > job.lastProgress) job.lastProgress = value;
+}
+
+bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNames, bool lookup) {
+    const int slots = static_cast<int>(slotNames.size());
+    job.samples.resize(slots);
+    job.lastStart.assign(slots, NEVER_STARTED);
     // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
     // text in its slot, which loading passes over, and counting it would keep the share
     // from ever reaching 100.
     // The buffers are made here, so that a worker only fills its own.
     std::vector<std::string> names;
     std::vector<LuWav*> buffers;
-    for (int id = 0; id < SAMPLE_COUNT; ++id) {
-        const char* name = wavs->get(BmsWord(id));
-        if (*name == '\0') continue;
-        names.push_back(name);
+    for (int id = 0; id < slots; ++id) {
+        if (slotNames[id].empty()) continue;
+        names.push_back(slotNames[id]);
         job.samples[id].reset(new LuWav);
         job.samples[id]->setDebug(debug);
         buffers.push_back(job.samples[id].get());
@@ -265,17 +324,17 @@ bool BmsConverter::loadSamples(Job& job) {
     std::vector<std::string> paths;
     for (const std::string& name : names) paths.push_back(job.baseDirectory + name);
     std::vector<std::string> found;
-    if (extendedSamples) found = findSampleFiles(job.baseDirectory, names);
+    // A bmson chart may leave out the extension, which BMS charts always write.
+    if (lookup) found = findSampleFiles(job.baseDirectory, names, bmson != nullptr);
     found.resize(names.size());
 
     // Traces are printed while the buffers read, so with them every sample loads in turn.
     OrderedLoader loader(declared, debug ? 1 : loadingThreads, [&](int index) {
-        return loadKeySound(buffers[index], paths[index], found[index], extendedSamples,
-                            job.volume);
+        return loadKeySound(buffers[index], paths[index], found[index], lookup, job.volume);
     });
 
     int loaded = 0;
-    for (int id = 0; id < SAMPLE_COUNT; ++id) {
+    for (int id = 0; id < slots; ++id) {
         if (job.samples[id]) {
             const std::string& path = paths[loaded];
             if (!loader.wait(loaded)) {
@@ -293,13 +352,10 @@ bool BmsConverter::loadSamples(Job& job) {
                 job.largestSize = sample->getDataSize();
             ++loaded;
         }
-        if (hasProgress()) {
-            // With no sample declared, loading is complete at once.
-            const int share = declared > 0 ? loaded * 100 / declared : 100;
-            for (int value = job.lastProgress + 1; value <= share; ++value) report(value);
-            if (share > job.lastProgress) job.lastProgress = share;
-        }
+        // With no sample declared, loading is complete at once.
+        reportUpTo(job, declared > 0 ? loaded * 100 / declared : 100);
     }
+    reportUpTo(job, 100);
     return true;
 }
 
@@ -361,7 +417,6 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
         if (lane->lane) lane->next = nextObject(lane->lane, 0, lastTic);
     }
     const BmsHeaderHash* headers = chart->getHeaders();
-    LuWav& mix = *job.mix;
     TicProgress progress(lastTic, job.lastProgress, [this](int value) { report(value); });
 
     double framesPerTic = framesPerTicAt(tempo);
@@ -382,21 +437,11 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
             for (WalkLane& lane : lanes) {
                 if (lane.next == tic) {
                     const int id = lane.lane->get(tic).toInt();
-                    const LuWav* sample = job.samples[id].get();
-                    if (sample) {
-                        // A trigger must start and end within the int range of
-                        // frames and bytes.
+                    if (job.samples[id]) {
+                        // A trigger must start within the int range of frames.
                         if (!(position < 2147483648.0)) return false;
-                        const int frame = static_cast<int>(position);
-                        if (INT64_C(4) * frame + sample->getDataSize() > INT_LIMIT) return false;
-                        if (cutOnRetrigger) {
-                            const int64_t skip = static_cast<int64_t>(frame) - job.lastStart[id];
-                            if (!mix.deduct(frame, *sample,
-                                            static_cast<int>(std::min(skip, INT_LIMIT))))
-                                return false;
-                        }
-                        if (!mix.mixin(frame, *sample)) return false;
-                        job.lastStart[id] = frame;
+                        if (!trigger(job, static_cast<int>(position), id, cutOnRetrigger))
+                            return false;
                     }
                     lane.next = nextObject(lane.lane, tic + 1, lastTic);
                 }

@@ -10,9 +10,11 @@
 
 class BmsBms;
 class LuWav;
+struct BmsonChart;
+struct BmsonPlay;
 
-// Turns one chart file into one 16-bit stereo 44100 Hz LuWav. Use it once:
-// setChartPath, open, then the options and callbacks, then convert.
+// Turns one chart file, BMS or bmson, into one 16-bit stereo 44100 Hz LuWav. Use it once:
+// setChartPath, openChart (or open), then the options and callbacks, then convert.
 class BmsConverter {
 public:
     // Progress: -1 at the start, 0 to 100 while samples load, 101 to 200 while mixing.
@@ -27,7 +29,8 @@ public:
     BmsConverter& operator=(const BmsConverter&) = delete;
 
     void setChartPath(const char* path) { chartPath = path ? path : ""; }
-    // When set, a retriggered sample first loses the rest of its previous play.
+    // When set, a retriggered sample first loses the rest of its previous play. A bmson
+    // chart's sound channel always does.
     void setCutOnRetrigger(bool flag) { cutOnRetrigger = flag; }
     // Trace lines on standard output, from the converter and every buffer it makes.
     void setDebug(bool flag) { debug = flag; }
@@ -35,7 +38,8 @@ public:
     void setVolume(int percent) { volume = percent; }
     // When set, sample files are looked up forgivingly and may be Ogg Vorbis or wider WAV
     // formats (findSampleFile, LuReadExtended); a failed one is still named by its path as
-    // the chart writes it.
+    // the chart writes it. A bmson chart's sounds are always looked up so, a name without an
+    // extension trying each known one.
     void setExtendedSamples(bool flag) { extendedSamples = flag; }
     // When set, a sample that cannot be found or read, whether notes use it or not, stays
     // silent instead of failing the conversion, and no question is asked about it; such
@@ -71,20 +75,29 @@ public:
             continueTarget = [object, method](const char* path) { return (object->*method)(path); };
     }
 
-    // Parses the chart file. Returns the chart, which the converter keeps, or
-    // null when the file does not parse (the chart library tells why) or when
-    // called a second time.
+    // Parses the chart file: a bmson chart when its name ends in ".bmson" in any case, else a
+    // BMS chart. False when the file does not parse (getParseError tells why) or when called a
+    // second time.
+    bool openChart();
+    // openChart for callers that work on the BMS chart: returns it, which the converter keeps,
+    // or null when openChart fails or the chart is a bmson chart (which convert then renders).
     BmsBms* open();
+    // The opened BMS chart, which the converter keeps; null before a successful openChart and
+    // for a bmson chart.
+    BmsBms* getBmsChart() const { return chart.get(); }
+    // Why openChart failed, in one line: "line N : reason" for a BMS chart, the reader's
+    // message for a bmson chart.
+    std::string getParseError() const;
     // Renders the opened chart. Returns a new buffer that the caller owns, or
     // null on failure, before a successful open, or when called a second time.
-    // Changes the chart: long-note ends and invisible notes are cleared, and in player mode
+    // Changes a BMS chart: long-note ends and invisible notes are cleared, and in player mode
     // the notes of #LNOBJ.
     LuWav* convert();
     // Full path of the last sample file that could not be read; empty if none.
     const char* getFailedWavPath() const { return failedWavPath.c_str(); }
 
     // A sample file that setMissingSamplesSilent left silent: its full path as the chart names
-    // it, and how many objects of the sound lanes hold it.
+    // it, and how many objects of the sound lanes (notes of a bmson channel) hold it.
     struct SilencedSample {
         std::string path;
         int notes;
@@ -98,14 +111,26 @@ private:
 
     void report(int value);
     bool hasProgress() const { return progressFunction || progressTarget; }
+    void reportUpTo(Job& job, int value);
     bool askContinue(const char* path);
-    int countNotes(Job& job, int id) const;
+    int countNotes(Job& job, int slot) const;
     void silence(const std::string& path, int notes);
-    bool loadSamples(Job& job);
+    void startJob(Job& job);
+    bool loadSamples(Job& job, const std::vector<std::string>& names, bool lookup);
+    bool startMix(Job& job);
+    void hintMixSize(Job& job, int64_t frames);
+    bool trigger(Job& job, int frame, int slot, bool cut);
+    LuWav* convertBms();
     bool prepareLanes();
     bool walk(Job& job, double tempo, int lastTic);
+    bool openBmson();
+    LuWav* convertBmson();
 
     std::unique_ptr<BmsBms> chart;
+    // A bmson chart, its plays in time order and why it failed to open.
+    std::unique_ptr<BmsonChart> bmson;
+    std::vector<BmsonPlay> bmsonPlays;
+    std::string bmsonError;
     std::string chartPath;
     int volume = 100;
     bool cutOnRetrigger = true;

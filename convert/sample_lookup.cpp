@@ -62,15 +62,32 @@ std::vector<std::string> withOtherExtensions(const std::string& name) {
     return spellings;
 }
 
+// `name` followed by each known extension in their order; none when its last part has an
+// extension (a dot after its first character).
+std::vector<std::string> withAddedExtensions(const std::string& name) {
+    std::vector<std::string> spellings;
+    const size_t separator = name.find_last_of("/\\");
+    const size_t start = separator == std::string::npos ? 0 : separator + 1;
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > start) return spellings;
+    for (const char* extension : EXTENSIONS) spellings.push_back(name + extension);
+    return spellings;
+}
+
 // Looks names up under one directory, keeping each folder's listing once it has been read.
 class Finder {
 public:
-    explicit Finder(const std::string& directory) : directory(directory) {}
+    Finder(const std::string& directory, bool addExtensions)
+        : directory(directory), addExtensions(addExtensions) {}
 
     // Steps 1 to 3 for one reading of a name.
     std::string find(const std::string& name) {
         std::string found = findSpelling(name);
-        for (const std::string& other : withOtherExtensions(name)) {
+        std::vector<std::string> others = withOtherExtensions(name);
+        if (addExtensions) {
+            for (const std::string& added : withAddedExtensions(name)) others.push_back(added);
+        }
+        for (const std::string& other : others) {
             if (!found.empty()) break;
             found = findSpelling(other);
         }
@@ -168,6 +185,7 @@ private:
 #endif
 
     const std::string directory;
+    const bool addExtensions;
 };
 
 #ifndef _WIN32
@@ -229,8 +247,9 @@ private:
 }  // namespace
 
 std::vector<std::string> findSampleFiles(const std::string& directory,
-                                         const std::vector<std::string>& names) {
-    Finder finder(directory);
+                                         const std::vector<std::string>& names,
+                                         bool addExtensions) {
+    Finder finder(directory, addExtensions);
     // What each reading finds for each name; reading 0 is the name as written.
     std::vector<std::vector<std::string>> found(1, std::vector<std::string>(names.size()));
     for (size_t i = 0; i < names.size(); ++i) {

@@ -18,11 +18,14 @@
 //      (split at either slash) with ASCII letters compared case-insensitively, an exact match
 //      first;
 //   3. steps 1 and 2 for the same stem with .wav, .ogg, .flac, .mp3 and .opus in that order,
-//      when the name ends in one of them (the case of the letter after its dot is kept).
+//      when the name ends in one of them (the case of the letter after its dot is kept), and,
+//      with `addExtensions`, for the name followed by each of them when its last part has no
+//      extension.
 // A chart is written in one encoding, so the reading under which the most names are found
 // (the earlier one of a tie) is tried first for every name, then the others in their order.
 std::vector<std::string> findSampleFiles(const std::string& directory,
-                                         const std::vector<std::string>& names);
+                                         const std::vector<std::string>& names,
+                                         bool addExtensions = false);
 
 // The file of a single name, as `findSampleFiles` finds it.
 std::string findSampleFile(const std::string& directory, const std::string& name);

@@ -2,8 +2,6 @@
 // and two channels.
 #include "wav/wav.h"
 
-#include <atomic>
-
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -36,6 +34,7 @@
 #include <string>
 
 #include "wav/block.h"
+#include "wav/replacing_file.h"
 #include "wav/riff.h"
 
 namespace {
@@ -74,102 +73,6 @@ void* headOf(const uint8_t* block, int size) {
     const int16_t head = static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
     return reinterpret_cast<void*>(static_cast<intptr_t>(head));
 }
-
-// The file that `write` fills: a fresh temporary file beside the target, moved over the target
-// once complete, so a failed write never leaves a damaged file behind.
-class OutputFile {
-public:
-    ~OutputFile() { discard(); }
-
-    // False when the target cannot be written or no temporary file can be created.
-    bool open(const char* path) {
-        target = path;
-        if (!targetWritable()) return false;
-        // Shared by the threads of a library run, which write several songs at once.
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = target + "." + std::to_string(processId()) + "-" +
-                                     std::to_string(counter++) + ".tmp";
-#ifdef _WIN32
-            const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                                 _S_IREAD | _S_IWRITE);
-#else
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-#endif
-            if (fd < 0) {
-                if (errno == EEXIST) continue;
-                return false;
-            }
-#ifdef _WIN32
-            file = _fdopen(fd, "wb");
-            if (!file) _close(fd);
-#else
-            file = fdopen(fd, "wb");
-            if (!file) ::close(fd);
-#endif
-            temporary = name;
-            if (!file) {
-                discard();
-                return false;
-            }
-            return true;
-        }
-        return false;
-    }
-
-    std::FILE* get() const {
-        return file;
-    }
-
-    // Closes the temporary file and moves it over the target; false when either fails.
-    bool commit() {
-        const bool closed = std::fclose(file) == 0;
-        file = nullptr;
-        if (!closed) return false;
-#ifdef _WIN32
-        if (!MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            return false;
-#else
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) return false;
-#endif
-        temporary.clear();
-        return true;
-    }
-
-    void discard() {
-        if (file) std::fclose(file);
-        file = nullptr;
-        if (!temporary.empty()) std::remove(temporary.c_str());
-        temporary.clear();
-    }
-
-private:
-    static long processId() {
-#ifdef _WIN32
-        return _getpid();
-#else
-        return static_cast<long>(getpid());
-#endif
-    }
-
-    // An existing target must be a file that could be opened for writing, as when it is
-    // truncated in place.
-    bool targetWritable() const {
-#ifdef _WIN32
-        const DWORD attributes = GetFileAttributesA(target.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-        return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
-#else
-        struct stat status;
-        if (stat(target.c_str(), &status) != 0) return true;
-        return !S_ISDIR(status.st_mode) && access(target.c_str(), W_OK) == 0;
-#endif
-    }
-
-    std::string target;
-    std::string temporary;
-    std::FILE* file = nullptr;
-};
 
 }  // namespace
 
@@ -415,7 +318,9 @@ bool LuWav::extend(int64_t size) {
 
 bool LuWav::write(const char* path) const {
     if (!holdsSamples(*this)) return false;
-    OutputFile output;
+    // A fresh temporary file beside the target, moved over it once complete, so a failed
+    // write never leaves a damaged file behind.
+    LuReplacingFile output;
     if (!output.open(path)) return false;
     if (debug) std::printf("-----write----------------------------\n");
     std::FILE* out = output.get();

@@ -212,9 +212,8 @@ void MainFrame::runConversion() {
     auto converter = std::make_unique<BmsConverter>();
     std::string chartPath = readField(inputEdit);
     converter->setChartPath(chartPath.c_str());
-    if (!converter->open()) {
-        showMessage(format(PARSE_ERROR_LINE, BmsGetErrorLine(), BmsGetErrorMessage()),
-                    PARSE_FAILED_CAPTION, MB_ICONERROR);
+    if (!converter->openChart()) {
+        showMessage(converter->getParseError(), PARSE_FAILED_CAPTION, MB_ICONERROR);
         return;
     }
 

@@ -17,7 +17,7 @@ constexpr char CONVERT_LABEL[] = "変換";
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 
 // File dialog filters: label, pattern, and the closing empty entry.
-constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme)\0*.*\0";
+constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme;*.bml;*.bmson)\0*.*\0";
 constexpr char OUTPUT_FILTER[] = "WAVファイル(*.wav)\0*.*\0";
 constexpr char INPUT_DIALOG_TITLE[] = "BMSファイルを開く";
 constexpr char OUTPUT_DIALOG_TITLE[] = "WAVファイルを保存する";
@@ -31,7 +31,6 @@ constexpr char ERROR_CAPTION[] = "ERROR";
 constexpr char CLASS_FAILED[] = "ウィンドウクラスの登録に失敗しました。";
 constexpr char WINDOW_FAILED[] = "ウィンドウの作成に失敗しました。";
 constexpr char PARSE_FAILED_CAPTION[] = "BMSファイル解析失敗";
-constexpr char PARSE_ERROR_LINE[] = "line %d : %s";
 constexpr char CONFIRM_CAPTION[] = "確認";
 constexpr char OVERWRITE_QUESTION[] = "%s\nファイルを上書きしますか？";
 constexpr char CANNOT_WRITE[] = "出力ファイルに書き込めません";

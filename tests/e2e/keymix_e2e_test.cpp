@@ -468,4 +468,25 @@ TEST(KeymixE2eTest, OptionXReadsOggKeySounds) {
     EXPECT_EQ(Bytes(header.begin(), header.begin() + 44), Bytes(song.begin(), song.begin() + 44));
 }
 
+// A bmson chart, told by its extension in any case, renders with the same bars and lines as
+// the BMS demo and into the same song; one that does not read is named with the reader's reason.
+TEST(KeymixE2eTest, RendersBmsonChartsAndNamesTheirFaults) {
+    TempDir dir;
+    const std::string chart = std::string(KEYMIX_EXAMPLES) + "/demo.bmson";
+    Result bms = runKeymix(dir, {std::string(KEYMIX_EXAMPLES) + "/demo.bms", "-r", "-o", "a.wav"});
+    Result bmson = runKeymix(dir, {chart, "-o", "b.wav"});
+    EXPECT_EQ(0, bmson.status);
+    EXPECT_EQ(settings(chart, "b.wav", 50) + loadingBar() + STARS_49 + "*\n", bmson.out);
+    EXPECT_EQ(written("b.wav"), bmson.err);
+    EXPECT_EQ(test_util::readFile(dir.file("a.wav")), test_util::readFile(dir.file("b.wav")));
+
+    dir.write("bad.BMSON", R"({"version":"1.0.0","info":{"init_bpm":0}})");
+    Result bad = runKeymix(dir, {"bad.BMSON"});
+    EXPECT_EQ(FAILED, bad.status);
+    EXPECT_EQ(settings("bad.BMSON", "bad.wav", 50), bad.out);
+    EXPECT_EQ("\nBMSファイルの解析失敗 bad.BMSON\n$.info.init_bpm のテンポが正しくありません。\n",
+              bad.err);
+    EXPECT_FALSE(test_util::fileExists(dir.file("bad.wav")));
+}
+
 }  // namespace

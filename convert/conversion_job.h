@@ -1,0 +1,29 @@
+// The working data of one convert call, shared by the steps that every chart kind goes through:
+// loading the key sounds by slot and mixing their triggers.
+#ifndef CONVERT_CONVERSION_JOB_H_
+#define CONVERT_CONVERSION_JOB_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/converter.h"
+#include "wav/wav.h"
+
+struct BmsConverter::Job {
+    // One buffer per slot that names a sound; null for the others and for silenced sounds.
+    std::vector<std::unique_ptr<LuWav>> samples;
+    // Frame at which each slot's sound last started.
+    std::vector<int> lastStart;
+    std::string baseDirectory;
+    // The loudness of every key sound in percent.
+    int volume = 100;
+    int largestSize = 0;
+    int lastProgress = -1;
+    std::unique_ptr<LuWav> mix;
+    // How many objects of the sound lanes hold each sample id, counted on the first failed
+    // read of a BMS chart.
+    std::vector<int> noteCounts;
+};
+
+#endif  // CONVERT_CONVERSION_JOB_H_
