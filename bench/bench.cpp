@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/library_workload.h"
+#include "bench/scale_workloads.h"
 #include "bench/workloads.h"
 
 namespace {
@@ -135,7 +136,7 @@ double megabytes(int64_t bytes) {
 void usage() {
     std::fprintf(stderr,
                  "Usage: keymix_bench [--runs N] [--dir DIR] [--keymix PATH] [--floor PATH] "
-                 "[workload ...]\nWorkloads: long song dense ogg library\n");
+                 "[workload ...]\nWorkloads: long song dense ogg library far lanes\n");
 }
 
 }  // namespace
@@ -274,5 +275,13 @@ int main(int argc, char** argv) {
         };
         if (!runLibraryWorkload(root, keymix, runs, timer)) failed = true;
     }
+    const BenchMeasure measure = [](const std::string& dir, const std::vector<std::string>& args,
+                                    double* seconds, int64_t* peakBytes) {
+        const Run run = runProgram(dir, args);
+        *seconds = run.seconds;
+        *peakBytes = run.peakBytes;
+        return run.ok;
+    };
+    if (!runScaleWorkloads(root, keymix, runs, only, measure)) failed = true;
     return failed ? 1 : 0;
 }

@@ -91,6 +91,7 @@ ChartResult renderChart(const std::string& chartPath, const std::string& shownPa
     converter.setMissingSamplesSilent(settings.missingSamplesSilent);
     converter.setLoadingThreads(settings.loaderThreads);
     converter.setFinish(settings.finish);
+    converter.setPlayerMode(settings.playerMode, settings.seed);
     converter.setChartPath(chartPath.c_str());
     {
         std::lock_guard<std::mutex> turn(parserTurn);

@@ -20,6 +20,9 @@ struct ChartSettings {
     bool extendedSamples = false;
     // A key sound that cannot be found or read plays as silence; the message names each one.
     bool missingSamplesSilent = false;
+    // Option -p: the chart as a player plays it, #RANDOM drawn from `seed`.
+    bool playerMode = false;
+    int seed = 0;
     // Key-sound loading threads this chart may use, so that charts rendered side by side share
     // the machine's threads; 0 leaves the choice to the loader.
     int loaderThreads = 0;

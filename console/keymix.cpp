@@ -60,7 +60,7 @@ bool readWindow(const std::string& text, SongFinish* finish) {
 }
 
 // Fills `settings` from the command line. False when the usage line is due: an
-// unknown option, an option without its value, a volume without digits, a bad window, a
+// unknown option, an option without its value, a volume or seed without digits, a bad window, a
 // second input path or none at all; "-" (the list on standard input) and -f
 // belong to -a.
 bool parseArguments(int argc, char** argv, Settings* settings) {
@@ -109,6 +109,11 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
             case 'v':
                 if (++i >= argc) return false;
                 if (!readDecimalInt(argv[i], &settings->chart.volume)) return false;
+                break;
+            case 'p':
+                if (++i >= argc) return false;
+                if (!readDecimalInt(argv[i], &settings->chart.seed)) return false;
+                settings->chart.playerMode = true;
                 break;
             default:
                 return false;

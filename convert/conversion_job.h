@@ -37,6 +37,8 @@ struct BmsConverter::Job {
     // Frame at which each slot's sound last started.
     std::vector<int> lastStart;
     std::string baseDirectory;
+    // The loudness of every key sound in percent.
+    int volume = 100;
     int largestSize = 0;
     int lastProgress = -1;
     // The mix: `sum` for a normalised song, else `mix`; `target` leads to the one in use.

@@ -15,8 +15,10 @@
 #include "console/make_path.h"
 #include "convert/conversion_job.h"
 #include "convert/number_text.h"
+#include "convert/player_mode.h"
 #include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
+#include "convert/tic_steps.h"
 #include "wav/wav.h"
 
 namespace {
@@ -31,12 +33,6 @@ constexpr int TICS_PER_BEAT = 96;
 // One second of 16-bit stereo sound at 44100 Hz.
 constexpr int64_t SPARE_BYTES = 176400;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
-// The walk visits every tic up to the last object, so a chart whose objects lie
-// further out is refused instead of keeping the conversion busy for minutes.
-// 2^25 tics are 87 times a chart of 1000 bars of 4/4; so far out, a trigger
-// fits in the largest output (2^29 frames) only at more than 1700 BPM
-// throughout.
-constexpr int MAX_LAST_TIC = (1 << 25) - 1;
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -122,8 +118,8 @@ bool isInvisibleChannel(int id) {
     return (id >= 109 && id <= 143) || (id >= 145 && id <= 179);
 }
 
-// A sound lane of the walk and the next tic at which it holds an object.
-struct SoundLane {
+// A lane of the walk and the next tic at which it holds an object.
+struct WalkLane {
     const BmsChannel* lane;
     int next;
 };
@@ -157,8 +153,15 @@ bool BmsConverter::openChart() {
     if (debug) std::printf("file open %s\n", chartPath.c_str());
     if (isBmsonPath(chartPath)) return openBmson();
     BmsBms* loaded = nullptr;
-    if (!BmsLoad(chartPath.c_str(), &loaded)) loaded = nullptr;
+    BmsLoadOptions options;
+    options.evaluateRandom = playerMode;
+    options.seed = randomSeed;
+    if (!BmsLoad(chartPath.c_str(), &loaded, options)) loaded = nullptr;
     chart.reset(loaded);
+    if (chart && debug) {
+        for (const BmsRandomDraw& draw : chart->getRandomDraws())
+            std::printf("RANDOM %d (line %d) => %d\n", draw.range, draw.line, draw.value);
+    }
     return chart != nullptr;
 }
 
@@ -187,6 +190,7 @@ void BmsConverter::startJob(Job& job) {
     makePath(&directory[0], true, true, false, false);
     job.baseDirectory = directory.c_str();
     if (debug) std::printf("%s\n", job.baseDirectory.c_str());
+    job.volume = volume;
 }
 
 bool BmsConverter::startMix(Job& job) {
@@ -229,10 +233,13 @@ LuWav* BmsConverter::convertBms() {
     // The last tic is taken before the special lanes are prepared; the walk
     // and its progress use this one.
     const int lastTic = chart->getLastPosition();
-    if (lastTic > MAX_LAST_TIC) return nullptr;
 
     Job job;
     startJob(job);
+    if (playerMode) {
+        clearLongNoteEnds(chart.get());
+        job.volume = keySoundVolume(*chart, volume);
+    }
     const BmsRegistArray* wavs = chart->getWavs();
     std::vector<std::string> names(SAMPLE_COUNT);
     for (int id = 0; id < SAMPLE_COUNT; ++id) names[id] = wavs->get(BmsWord(id));
@@ -346,7 +353,7 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
 
     // Traces are printed while the buffers read, so with them every sample loads in turn.
     OrderedLoader loader(declared, debug ? 1 : loadingThreads, [&](int index) {
-        return loadKeySound(buffers[index], paths[index], found[index], lookup, volume);
+        return loadKeySound(buffers[index], paths[index], found[index], lookup, job.volume);
     });
 
     int loaded = 0;
@@ -360,7 +367,7 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
                     job.samples[id].reset();
                 } else {
                     if (countNotes(job, id) > 0 || !askContinue(path.c_str())) return false;
-                    job.samples[id]->changeVolume(volume);
+                    job.samples[id]->changeVolume(job.volume);
                 }
             }
             const LuWav* sample = job.samples[id].get();
@@ -413,7 +420,7 @@ bool BmsConverter::prepareLanes() {
 bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
     // The sound lanes in the chart's lane order; the order in which they are
     // mixed at one tic matters because of saturation and the retrigger cut.
-    std::vector<SoundLane> lanes;
+    std::vector<WalkLane> lanes;
     for (const BmsChannel* channel = chart->getFirstChannel(); channel;
          channel = channel->getNext()) {
         if (!BmsIsSoundChannel(channel->getId())) continue;
@@ -423,19 +430,34 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
         }
     }
     int nextSound = lastTic + 1;
-    for (const SoundLane& lane : lanes) nextSound = std::min(nextSound, lane.next);
+    for (const WalkLane& lane : lanes) nextSound = std::min(nextSound, lane.next);
 
-    const BmsChannel* tempoLane = chart->findChannel(BmsWord("03"));
-    const BmsChannel* headerTempoLane = chart->findChannel(BmsWord("08"));
-    const BmsChannel* stopLane = chart->findChannel(BmsWord("09"));
+    // The tempo and stop lanes, each with its next object; an absent lane has none.
+    WalkLane tempoLane = {chart->findChannel(BmsWord("03")), lastTic + 1};
+    WalkLane headerTempoLane = {chart->findChannel(BmsWord("08")), lastTic + 1};
+    WalkLane stopLane = {chart->findChannel(BmsWord("09")), lastTic + 1};
+    for (WalkLane* lane : {&tempoLane, &headerTempoLane, &stopLane}) {
+        if (lane->lane) lane->next = nextObject(lane->lane, 0, lastTic);
+    }
     const BmsHeaderHash* headers = chart->getHeaders();
+    TicProgress progress(lastTic, job.lastProgress, [this](int value) { report(value); });
 
     double framesPerTic = framesPerTicAt(tempo);
     double position = 0.0;
     for (int tic = 0;; ++tic) {
+        // The tics up to the next object, or to the last tic, hold nothing: each only moves the
+        // position on by one tic's frames.
+        const int event =
+            std::min({nextSound, tempoLane.next, headerTempoLane.next, stopLane.next, lastTic});
+        if (event > tic) {
+            position = advanceTics(position, framesPerTic, event - tic);
+            if (hasProgress()) progress.reach(event - 1);
+            tic = event;
+        }
+
         if (tic == nextSound) {
             nextSound = lastTic + 1;
-            for (SoundLane& lane : lanes) {
+            for (WalkLane& lane : lanes) {
                 if (lane.next == tic) {
                     const int id = lane.lane->get(tic).toInt();
                     if (job.samples[id]) {
@@ -450,8 +472,9 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
             }
         }
 
-        if (tempoLane) {
-            const BmsWord word = tempoLane->get(tic);
+        if (tempoLane.next == tic) {
+            const BmsWord word = tempoLane.lane->get(tic);
+            tempoLane.next = nextObject(tempoLane.lane, tic + 1, lastTic);
             if (word.toInt() != 0) {
                 if (debug) std::printf("bpm changed %lf =>", tempo);
                 const int high = hexValue(word.getFirst());
@@ -469,8 +492,9 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
             }
         }
 
-        if (headerTempoLane) {
-            const BmsWord word = headerTempoLane->get(tic);
+        if (headerTempoLane.next == tic) {
+            const BmsWord word = headerTempoLane.lane->get(tic);
+            headerTempoLane.next = nextObject(headerTempoLane.lane, tic + 1, lastTic);
             if (word.toInt() != 0) {
                 if (debug) std::printf("exbpm changed %lf =>", tempo);
                 char key[8];
@@ -487,8 +511,9 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
             }
         }
 
-        if (stopLane) {
-            const BmsWord word = stopLane->get(tic);
+        if (stopLane.next == tic) {
+            const BmsWord word = stopLane.lane->get(tic);
+            stopLane.next = nextObject(stopLane.lane, tic + 1, lastTic);
             if (word.toInt() != 0) {
                 char key[8];
                 std::snprintf(key, sizeof key, "STOP%c%c", word.getFirst(), word.getSecond());
@@ -504,20 +529,8 @@ bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
             }
         }
 
-        position = static_cast<double>(position + static_cast<long double>(framesPerTic));
-
-        if (hasProgress()) {
-            if (tic == lastTic) {
-                report(200);
-            } else {
-                const int64_t done = static_cast<int64_t>(tic) * 100;
-                const int value = 100 + static_cast<int>(done / static_cast<long double>(lastTic));
-                if (value != job.lastProgress) {
-                    report(value);
-                    job.lastProgress = value;
-                }
-            }
-        }
+        position = advanceTic(position, framesPerTic);
+        if (hasProgress()) progress.reach(tic);
         if (tic == lastTic) return true;
     }
 }

@@ -54,6 +54,14 @@ public:
     // The preview window and the normalisation applied to the mix (convert/song_finish.h);
     // by default neither, and the mix saturates at 16 bits as it goes.
     void setFinish(const SongFinish& settings) { finish = settings; }
+    // When set before open, the chart renders as a player plays it: only the branches of
+    // #RANDOM that numbers drawn from `seed` take are read, a note with the id of #LNOBJ ends
+    // the long note before it on its lane and sounds nothing, and #VOLWAV scales every key
+    // sound on top of the volume. With traces on, the numbers drawn are traced.
+    void setPlayerMode(bool flag, int64_t seed) {
+        playerMode = flag;
+        randomSeed = seed;
+    }
 
     // The plain form is called first, then the bound one; either may be empty.
     void setProgressCallback(ProgressFunction function) { progressFunction = function; }
@@ -87,7 +95,8 @@ public:
     std::string getParseError() const;
     // Renders the opened chart. Returns a new buffer that the caller owns, or
     // null on failure, before a successful open, or when called a second time.
-    // Changes a BMS chart: long-note ends and invisible notes are cleared.
+    // Changes a BMS chart: long-note ends and invisible notes are cleared, and in player mode
+    // the notes of #LNOBJ.
     LuWav* convert();
     // Full path of the last sample file that could not be read; empty if none.
     const char* getFailedWavPath() const { return failedWavPath.c_str(); }
@@ -145,6 +154,8 @@ private:
     int loadingThreads = 0;
     SongFinish finish;
     bool previewOutsideSong = false;
+    bool playerMode = false;
+    int64_t randomSeed = 0;
     std::string failedWavPath;
     std::vector<SilencedSample> silencedSamples;
     bool opened = false;

@@ -198,11 +198,11 @@ TEST(BadRunTest, ConsoleReportsEachHostileRun) {
          {"-o", made, dir.write("gone.bms", "#WAV01 gone.wav\n#00011:01\n")},
          CONVERT_FAILED,
          RULER},
-        // 87382 * 384 tics put the last object past the farthest tic a conversion walks to.
-        {"last object too far",
-         {"-o", made, dir.write("far.bms", "#00002:87382\n#00104:01\n")},
+        // 87382 * 384 tics at 120 BPM put the last note past the frames an output can hold.
+        {"note too far",
+         {"-o", made, dir.write("far.bms", "#WAV01 a.wav\n#00002:87382\n#00111:01\n")},
          CONVERT_FAILED,
-         "WAV変換準備中 ......\n"},
+         RULER + std::string(49, '*')},
         {"failure keeps an existing file",
          {"-o", kept, dir.file("gone.bms")},
          CONVERT_FAILED,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -519,17 +520,18 @@ TEST(BmsConverterTest, RefusesTriggersBeyondTheIntRange) {
     }
 }
 
-TEST(BmsConverterTest, RefusesChartsReachingBeyondTheWalkLimit) {
-    // 87381.33203125 * 384 = 33554431.5: the bar-001 object lies at tic 2^25 - 1, the last tic
-    // a walk may reach. 87382 * 384 = 33554688 lies beyond it.
+TEST(BmsConverterTest, RendersObjectsFarOut) {
+    // Bar 000 of 2796202 * 384 tics puts pair 2 of 3 of bar 001 at tic 2^30. At 28224000 BPM a
+    // tic lasts 2^-10 frames, so that tic starts frame 2^20.
     const struct {
         const char* name;
         const char* chart;
-        bool converts;
+        std::vector<int> frames;
     } cases[] = {
-        {"last tic at the limit", "#00002:87381.33203125\n#00104:01\n", true},
-        {"last tic past the limit", "#00002:87382\n#00104:01\n", false},
-        {"sound past the limit", "#00002:87382\n#00011:01\n#00111:01\n", false},
+        {"nothing sounds", "#00002:87382\n#00104:01\n", {}},
+        {"a note at tic 2^30",
+         "#BPM 28224000\n#00002:2796202\n#00011:01\n#00111:000001\n",
+         {0, 1 << 20}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -541,15 +543,79 @@ TEST(BmsConverterTest, RefusesChartsReachingBeyondTheWalkLimit) {
         converter.setProgressCallback(logPlain);
         auto mix = render(converter, dir, std::string(CLICKS) + c.chart);
         plainLog = nullptr;
-        EXPECT_EQ(c.converts, mix != nullptr);
-        if (mix) {
-            EXPECT_EQ(0, mix->getDataSize());
-            EXPECT_EQ(200, log.values.back());
-        } else {
-            // Refused before any sample is loaded.
-            EXPECT_EQ(std::vector<int>{-1}, log.values);
+        ASSERT_TRUE(mix);
+        EXPECT_EQ(c.frames, soundingFrames(*mix));
+        EXPECT_EQ(join({-1}, range(0, 200)), log.values);
+    }
+}
+
+TEST(BmsConverterTest, PlayerModeDrawsBranchesEndsLongNotesAndScalesKeySounds) {
+    // At 120 BPM pair 2 of 4 in bar 000 (tic 192) starts frame 44100.
+    const std::string branches = "#RANDOM 2\n#IF 1\n#00012:01\n#ELSEIF 2\n#00013:02\n#ENDIF\n";
+    const struct {
+        const char* name;
+        std::string chart;
+        int volume;
+        std::vector<std::pair<int, int>> plainFrames;   // frame, level without player mode
+        std::vector<std::pair<int, int>> playerFrames;  // the same with it
+    } cases[] = {
+        {"#LNOBJ ends silently",
+         "#LNOBJ 02\n#00011:01000200\n#00001:0002\n",
+         100,
+         {{0, 1000}, {44100, 4000}},
+         {{0, 1000}, {44100, 2000}}},
+        {"#VOLWAV on top of the volume", "#VOLWAV 50\n#00011:01\n", 80, {{0, 800}}, {{0, 400}}},
+        {"#VOLWAV that is no number", "#VOLWAV x\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"every branch read, or one", branches, 100, {{0, 3000}}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool player : {false, true}) {
+            TempDir dir;
+            writeClicks(dir);
+            BmsConverter converter;
+            converter.setVolume(c.volume);
+            converter.setCutOnRetrigger(false);
+            converter.setPlayerMode(player, 1);
+            auto mix = render(converter, dir, std::string(CLICKS) + c.chart);
+            ASSERT_TRUE(mix);
+            std::vector<std::pair<int, int>> frames;
+            for (int frame : soundingFrames(*mix)) frames.push_back({frame, leftAt(*mix, frame)});
+            if (player && c.playerFrames.empty()) {
+                // One branch of two: a single note at frame 0.
+                ASSERT_EQ(1u, frames.size());
+                EXPECT_TRUE(frames[0] == std::make_pair(0, 1000) ||
+                            frames[0] == std::make_pair(0, 2000));
+            } else {
+                EXPECT_EQ(player ? c.playerFrames : c.plainFrames, frames);
+            }
         }
     }
+
+    // Seeds reach both branches, one seed always the same one, and traces show the draws.
+    std::set<int> levels;
+    for (int seed = 0; seed < 16; ++seed) {
+        TempDir dir;
+        writeClicks(dir);
+        int level = 0;
+        for (int run = 0; run < 2; ++run) {
+            BmsConverter converter;
+            converter.setPlayerMode(true, seed);
+            converter.setDebug(true);
+            testing::internal::CaptureStdout();
+            auto mix = render(converter, dir, std::string(CLICKS) + branches);
+            const std::string out = testing::internal::GetCapturedStdout();
+            ASSERT_TRUE(mix);
+            if (run == 1) {
+                EXPECT_EQ(level, leftAt(*mix, 0));
+            }
+            level = leftAt(*mix, 0);
+            EXPECT_NE(std::string::npos,
+                      out.find("RANDOM 2 (line 3) => " + std::to_string(level / 1000) + "\n"));
+        }
+        levels.insert(level);
+    }
+    EXPECT_EQ((std::set<int>{1000, 2000}), levels);
 }
 
 TEST(BmsConverterTest, ManyFarLanesAndMissingSamplesStayCheap) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,13 @@ private:
 };
 
 TEST(KeymixE2eTest, UsageLineEndsWithStatusZero) {
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"-v"}, {"-v", "abc", "song.bms"}, {"-z", "song.bms"}, {"a.bms", "b.bms"}};
+    const std::vector<std::vector<std::string>> cases = {{},
+                                                         {"-v"},
+                                                         {"-v", "abc", "song.bms"},
+                                                         {"-z", "song.bms"},
+                                                         {"a.bms", "b.bms"},
+                                                         {"-p"},
+                                                         {"-p", "seed", "song.bms"}};
     TempDir dir;
     for (const auto& args : cases) {
         SCOPED_TRACE(args.empty() ? "(none)" : args[0]);
@@ -332,6 +338,26 @@ TEST(KeymixE2eTest, RendersTheExampleChart) {
     expectedHeader.resize(44);
     Bytes header(song.begin(), song.begin() + 44);
     EXPECT_EQ(expectedHeader, header);
+}
+
+// The example of -p: one seed renders one play, the same every time; seeds differ in the
+// branches they draw, which -d traces.
+TEST(KeymixE2eTest, OptionPRendersTheRandomExampleAsOnePlay) {
+    TempDir dir;
+    const std::string chart = std::string(KEYMIX_EXAMPLES) + "/random.bms";
+    std::set<Bytes> plays;
+    for (const char* seed : {"1", "2", "3", "5", "7"}) {
+        SCOPED_TRACE(seed);
+        Result result = runKeymix(dir, {"-p", seed, "-d", chart, "-o", "play.wav"});
+        EXPECT_EQ(0, result.status);
+        EXPECT_NE(std::string::npos, result.out.find("RANDOM 3 (line 41) => ")) << result.out;
+        EXPECT_EQ(written("play.wav"), result.err);
+        const Bytes play = test_util::readFile(dir.file("play.wav"));
+        EXPECT_EQ(0, runKeymix(dir, {"-p", seed, chart, "-o", "again.wav"}).status);
+        EXPECT_EQ(play, test_util::readFile(dir.file("again.wav")));
+        plays.insert(play);
+    }
+    EXPECT_LE(3u, plays.size());
 }
 
 // Key sounds that are Ogg Vorbis files named .wav in the chart, one of them also spelt in
