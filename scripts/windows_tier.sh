@@ -84,7 +84,7 @@ to_windows_text() { iconv -f UTF-8 -t CP932 | perl -pe 's/\n/\r\n/'; }
 add_key_sound_charts() {
     local dir=$1
     cp tests/wav/data/* "$dir/"
-    key_sound_chart "$dir/x_flac.bms" tone_16.flac tone_24.wav sine_front_left_6ch.flac
+    key_sound_chart "$dir/x_flac.bms" tone_16.flac tone_24.flac sine_front_left_6ch.flac
     key_sound_chart "$dir/x_wav24.bms" tone_24.wav
     key_sound_chart "$dir/x_vorbis.bms" sine_mono_22050.ogg sine_left_44100.wav \
         sine_front_left_6ch.ogg
@@ -111,59 +111,31 @@ key_sound_chart() {
     } >"$chart"
 }
 
-# wav_within_lsb <a.wav> <b.wav>: true when both files have the same length
-# and the same bytes before their samples and no 16-bit sample differs by
-# more than 1; prints how many samples differ.
-wav_within_lsb() {
-    perl -e '
-        local $/;
-        my @wav = map { open(my $f, "<:raw", $_) or exit 1; scalar <$f> } @ARGV;
-        exit 1 if length $wav[0] != length $wav[1];
-        my $at = index($wav[0], "data") + 8;
-        exit 1 if $at < 8 || substr($wav[0], 0, $at) ne substr($wav[1], 0, $at);
-        my @a = unpack "s<*", substr($wav[0], $at);
-        my @b = unpack "s<*", substr($wav[1], $at);
-        my $differ = 0;
-        for my $i (0 .. $#a) {
-            my $d = abs($a[$i] - $b[$i]);
-            exit 1 if $d > 1;
-            $differ++ if $d;
-        }
-        print "$differ of ", scalar @a;
-    ' "$1" "$2"
-}
-
 # Runs keymix (Linux) and keymix.exe (under Wine) in copies of examples/ on
 # the same arguments and compares exit status, standard output and error, and
-# the WAV written. A case is "name|arguments|tolerated", where tolerated lists
-# the builds (win64, win32) whose WAV may differ by 1 in a few 16-bit samples:
-# the Windows build of the Ogg Vorbis decoder rounds about one sample in a
-# hundred thousand the other way. Every other format must match exactly. The
-# key sound charts play at -v 100 so that halving the volume cannot hide a
-# decoder's rounding.
+# the WAV written. The key sound charts play at -v 100 so that halving the
+# volume cannot hide a sample that a decoder rounds differently.
 compare_keymix() {
     local exe=$1 label=$2 linux work
     linux=$(native_keymix) || { fail "$label: no Linux keymix to compare with"; return; }
     work=$(mktemp -d "${TMPDIR:-/tmp}/keymix-tier.XXXXXX")
     local cases=(
-        "render|-o out.wav demo.bms|"
-        "render-loud-cut|-v 120 -r -o out.wav demo.bms|"
-        "usage||"
-        "missing-chart|-o out.wav no_such_chart.bms|"
-        "x-flac|-x -v 100 -o out.wav x_flac.bms|"
-        "x-wav24|-x -v 100 -o out.wav x_wav24.bms|"
-        "x-vorbis|-x -v 100 -o out.wav x_vorbis.bms|win64 win32"
-        "x-opus|-x -v 100 -o out.wav x_opus.bms|"
-        "x-mp3|-x -v 100 -o out.wav x_mp3.bms|"
-        "x-m-missing|-x -m -o out.wav x_missing.bms|"
-        "m-missing|-m -o out.wav x_missing.bms|"
+        "render|-o out.wav demo.bms"
+        "render-loud-cut|-v 120 -r -o out.wav demo.bms"
+        "usage|"
+        "missing-chart|-o out.wav no_such_chart.bms"
+        "x-flac|-x -v 100 -o out.wav x_flac.bms"
+        "x-wav24|-x -v 100 -o out.wav x_wav24.bms"
+        "x-vorbis|-x -v 100 -o out.wav x_vorbis.bms"
+        "x-opus|-x -v 100 -o out.wav x_opus.bms"
+        "x-mp3|-x -v 100 -o out.wav x_mp3.bms"
+        "x-m-missing|-x -m -o out.wav x_missing.bms"
+        "m-missing|-m -o out.wav x_missing.bms"
     )
-    local entry name args tolerated side differ same
+    local entry name args side
     for entry in "${cases[@]}"; do
         name=${entry%%|*}
         args=${entry#*|}
-        tolerated=${args#*|}
-        args=${args%%|*}
         for side in linux windows; do
             rm -rf "$work/$side"
             cp -r examples "$work/$side"
@@ -181,7 +153,6 @@ compare_keymix() {
         done
         [ "$name" = render ] && cp "$work/windows.err" "$work/render.err"
         local ok=1
-        same="same as Linux"
         cmp -s "$work/linux.status" "$work/windows.status" ||
             { ok=0; log "$label $name: exit status $(cat "$work/linux.status") on Linux," \
                 "$(cat "$work/windows.status") on Windows"; }
@@ -194,19 +165,11 @@ compare_keymix() {
             fi
         done
         if [ -f "$work/linux/out.wav" ] || [ -f "$work/windows/out.wav" ]; then
-            if cmp -s "$work/linux/out.wav" "$work/windows/out.wav"; then
-                :
-            elif [[ " $tolerated " == *" $label "* ]] &&
-                differ=$(wav_within_lsb "$work/linux/out.wav" "$work/windows/out.wav"); then
-                same="within 1 of Linux in every sample (known difference: $differ samples differ)"
-            else
-                ok=0
-                log "$label $name: the WAV files differ"
-                cmp "$work/linux/out.wav" "$work/windows/out.wav"
-            fi
+            cmp "$work/linux/out.wav" "$work/windows/out.wav" ||
+                { ok=0; log "$label $name: the WAV files differ"; }
         fi
         if [ $ok = 1 ]; then
-            log "$label $name: $same"
+            log "$label $name: same as Linux"
         else
             fail "$label keymix.exe $name"
         fi
