@@ -175,7 +175,10 @@ autotools_build() {
 }
 
 build_libogg() { cmake_build libogg . -DINSTALL_DOCS=OFF; }
-build_libvorbis() { cmake_build libvorbis .; }
+# With the flags its own configure uses on Linux, which the Linux packages are
+# built with: otherwise a few Ogg Vorbis samples round the other way than in
+# the Linux build.
+build_libvorbis() { cmake_build libvorbis . -DCMAKE_C_FLAGS="-ffast-math -fsigned-char"; }
 build_flac() {
     # MinGW's stack protector needs libssp, which a static link would drag in.
     cmake_build flac . -DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF \

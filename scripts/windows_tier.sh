@@ -2,7 +2,8 @@
 # The Windows test tier: cross-builds everything for 64-bit (x86_64) and 32-bit
 # (i686) Windows with mingw-w64, runs the unit tests as Windows programs under
 # Wine, and checks that keymix.exe renders the example chart to the same WAV
-# bytes as the Linux build while printing its Japanese texts in Shift-JIS.
+# bytes as the Linux build while printing its Japanese texts in Shift-JIS,
+# also with -x and -m on small charts whose key sounds are the decoder fixtures.
 #
 #   64-bit: every unit test, keymix.exe, then the window tests (tests/gui/run.sh).
 #   32-bit: the window framework and x87 precision tests, keymix.exe and the window tests.
@@ -76,9 +77,44 @@ native_keymix() {
 # C runtime's text mode turns each line feed into CR LF.
 to_windows_text() { iconv -f UTF-8 -t CP932 | perl -pe 's/\n/\r\n/'; }
 
+# Adds the decoder fixtures of tests/wav/data to a copy of examples/ and one
+# small chart per format on them, so that a difference names its format; the
+# chart for -m adds a key sound that does not exist. Some names are spelt .wav
+# where the file is not, as published charts do.
+add_key_sound_charts() {
+    local dir=$1
+    cp tests/wav/data/* "$dir/"
+    key_sound_chart "$dir/x_flac.bms" tone_16.flac tone_24.flac sine_front_left_6ch.flac
+    key_sound_chart "$dir/x_wav24.bms" tone_24.wav
+    key_sound_chart "$dir/x_vorbis.bms" sine_mono_22050.ogg sine_left_44100.wav \
+        sine_front_left_6ch.ogg
+    key_sound_chart "$dir/x_opus.bms" tone.opus
+    key_sound_chart "$dir/x_mp3.bms" tone.mp3
+    key_sound_chart "$dir/x_missing.bms" tone_16.flac no_such_sound.ogg tone.opus tone.mp3
+}
+
+# key_sound_chart <chart> <key sounds...>: one bar at 120 BPM that plays each
+# key sound on its own and then all of them at once.
+key_sound_chart() {
+    local chart=$1 i=1 slot sound
+    shift
+    {
+        echo "#BPM 120"
+        for sound in "$@"; do
+            printf '#WAV%02d %s\n#0001%d:' $i "$sound" $i
+            for slot in $(seq $#); do
+                if [ "$slot" = $i ]; then printf '%02d' $i; else printf '00'; fi
+            done
+            printf '%02d\n' $i
+            i=$((i + 1))
+        done
+    } >"$chart"
+}
+
 # Runs keymix (Linux) and keymix.exe (under Wine) in copies of examples/ on
 # the same arguments and compares exit status, standard output and error, and
-# the WAV written.
+# the WAV written. The key sound charts play at -v 100 so that halving the
+# volume cannot hide a sample that a decoder rounds differently.
 compare_keymix() {
     local exe=$1 label=$2 linux work
     linux=$(native_keymix) || { fail "$label: no Linux keymix to compare with"; return; }
@@ -88,6 +124,13 @@ compare_keymix() {
         "render-loud-cut|-v 120 -r -o out.wav demo.bms"
         "usage|"
         "missing-chart|-o out.wav no_such_chart.bms"
+        "x-flac|-x -v 100 -o out.wav x_flac.bms"
+        "x-wav24|-x -v 100 -o out.wav x_wav24.bms"
+        "x-vorbis|-x -v 100 -o out.wav x_vorbis.bms"
+        "x-opus|-x -v 100 -o out.wav x_opus.bms"
+        "x-mp3|-x -v 100 -o out.wav x_mp3.bms"
+        "x-m-missing|-x -m -o out.wav x_missing.bms"
+        "m-missing|-m -o out.wav x_missing.bms"
     )
     local entry name args side
     for entry in "${cases[@]}"; do
@@ -96,6 +139,7 @@ compare_keymix() {
         for side in linux windows; do
             rm -rf "$work/$side"
             cp -r examples "$work/$side"
+            add_key_sound_charts "$work/$side"
             if [ $side = linux ]; then
                 # shellcheck disable=SC2086
                 (cd "$work/$side" && timeout "$TEST_TIMEOUT" "$linux" $args \
