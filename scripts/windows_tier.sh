@@ -53,7 +53,13 @@ build() {
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1 ||
         { cat "$dir.configure.log"; return 1; }
     rm -f "$dir.configure.log"
-    cmake --build "$dir" -j "$JOBS"
+    # The programs link the static libraries by name, so make does not relink
+    # them when the prefix is rebuilt: remove them when its stamp changed.
+    local stamp=$dir/deps/.keymix-deps linked=$dir/.keymix-deps-linked
+    if ! cmp -s "$stamp" "$linked"; then
+        find "$dir" -path "$dir/deps*" -prune -o -name '*.exe' -type f -print0 | xargs -0 rm -f
+    fi
+    cmake --build "$dir" -j "$JOBS" && cp "$stamp" "$linked"
 }
 
 # Runs ctest in a Windows build folder; extra arguments select tests.
