@@ -250,9 +250,10 @@ protected:
     }
 
     // What the console program writes for `chart` with `options`, run in the
-    // same folder under Wine.
-    std::string consoleWav(const std::string& chart, Fields options) {
-        const std::string output = dir.file("console-reference.wav");
+    // same folder under Wine, into a file whose name ends in `extension`.
+    std::string consoleWav(const std::string& chart, Fields options,
+                           const std::string& extension = ".wav") {
+        const std::string output = dir.file("console-reference" + extension);
         Fields argv = {"wine", setting("KEYMIX_EXE")};
         argv.insert(argv.end(), options.begin(), options.end());
         argv.insert(argv.end(), {"-o", windowsPath(output), windowsPath(chart)});
@@ -687,7 +688,7 @@ TEST_F(KeymixwTest, WritesTheNamedFormatAndNormalisesWhenTicked) {
         settle();
         EXPECT_EQ("", openDialogs());
         EXPECT_EQ(FINISHED, status());
-        EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions, true, c.extension))
+        EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions, c.extension))
             << "differs from the console program's";
     }
 }
