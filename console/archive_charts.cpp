@@ -10,14 +10,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 #include "console/chart_finder.h"
+#include "convert/sample_lookup.h"
 
 namespace {
 
@@ -125,22 +124,6 @@ bool isUtf8(const std::string& text) {
         i += extra + 1;
     }
     return true;
-}
-
-// The character set of the locale that the environment names, read without changing the
-// program's own locale; the C locale stands for UTF-8.
-std::string localeCodeset() {
-    std::string codeset;
-    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-    if (locale) {
-        const char* name = nl_langinfo_l(CODESET, locale);
-        if (name) codeset = name;
-        freelocale(locale);
-    }
-    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
-        codeset == "US-ASCII")
-        return "UTF-8";
-    return codeset;
 }
 
 // `text` converted from `from` to the locale's character set; empty when it does not convert.

@@ -192,22 +192,6 @@ private:
 // The encodings in which a name is read besides as written, in the order they are tried.
 const char* const ENCODINGS[] = {"CP932", "CP949", "UTF-8"};
 
-// The character set of the locale that the environment names, read without changing the
-// program's own locale. The C locale stands for UTF-8, which file systems use today.
-std::string localeCodeset() {
-    std::string codeset;
-    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-    if (locale) {
-        const char* name = nl_langinfo_l(CODESET, locale);
-        if (name) codeset = name;
-        freelocale(locale);
-    }
-    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
-        codeset == "US-ASCII")
-        return "UTF-8";
-    return codeset;
-}
-
 // Reads names in one encoding and spells them in the locale's.
 class NameConverter {
 public:
@@ -290,3 +274,21 @@ std::vector<std::string> findSampleFiles(const std::string& directory,
 std::string findSampleFile(const std::string& directory, const std::string& name) {
     return findSampleFiles(directory, {name})[0];
 }
+
+#ifndef _WIN32
+// The character set of the locale that the environment names, read without changing the
+// program's own locale. The C locale stands for UTF-8, which file systems use today.
+std::string localeCodeset() {
+    std::string codeset;
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+    if (locale) {
+        const char* name = nl_langinfo_l(CODESET, locale);
+        if (name) codeset = name;
+        freelocale(locale);
+    }
+    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
+        codeset == "US-ASCII")
+        return "UTF-8";
+    return codeset;
+}
+#endif
