@@ -2,30 +2,10 @@
 // and two channels.
 #include "wav/wav.h"
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
