@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "wav/extended_reader.h"
+#include "decode/extended_reader.h"
 #include "wav/wav.h"
 
 namespace {

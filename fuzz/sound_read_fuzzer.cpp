@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_util.h"
-#include "wav/extended_reader.h"
+#include "decode/extended_reader.h"
 #include "wav/wav.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -117,6 +117,19 @@ bool LuDownmix::reserve(int64_t frames) {
     return grow(count + frames * outputChannels);
 }
 
+bool LuDownmix::addFrames(const int16_t* block, int64_t frames) {
+    if (inputChannels < 1 || frames < 0 || frames > MAX_SAMPLES ||
+        !grow(count + frames * outputChannels))
+        return false;
+    if (inputChannels <= 2) {
+        std::memcpy(samples.get() + count, block, static_cast<size_t>(frames * inputChannels) * 2);
+        count += frames * inputChannels;
+        return true;
+    }
+    for (int64_t i = 0; i < frames; ++i) add(block + i * inputChannels);
+    return true;
+}
+
 bool LuDownmix::add(const int16_t* frame) {
     if (inputChannels < 1 || !grow(count + outputChannels)) return false;
     int16_t* out = samples.get() + count;

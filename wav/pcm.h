@@ -40,6 +40,9 @@ public:
     // Appends one frame of `channels` samples. False, with nothing appended, when memory runs
     // out or the collected samples would exceed 2^31 - 1 bytes.
     bool add(const int16_t* frame);
+    // Appends `frames` frames of `channels` interleaved samples at once, as `add` would one by
+    // one; false, with nothing appended, on the same conditions.
+    bool addFrames(const int16_t* block, int64_t frames);
     const int16_t* getSamples() const { return samples.get(); }
     // Samples collected, not frames.
     int64_t getCount() const { return count; }

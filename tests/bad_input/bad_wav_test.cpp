@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/extended_reader.h"
 #include "tests/test_util.h"
-#include "wav/extended_reader.h"
 #include "wav/wav.h"
 
 namespace {
@@ -235,44 +235,57 @@ size_t middleFrameOf(const Bytes& mp3) {
     return 0;
 }
 
-// Cut anywhere before its end, or damaged in the middle, a compressed key sound fails with the
-// usual trace: never a shorter sound, a crash or a hang (the sanitizer build checks memory).
-TEST(BadWavTest, DamagedCompressedSoundsFail) {
+// Cut anywhere, or damaged in the middle, a compressed key sound plays what its decoder yields,
+// as players play it: never more than the whole sound, never a crash or a hang (the sanitizer
+// build checks memory). Cut inside its headers it fails with the usual trace. (These sounds
+// are one page or frame long, so a cut anywhere loses all of them; the decoder tests cut longer
+// ones.)
+TEST(BadWavTest, DamagedCompressedSoundsPlayWhatDecodes) {
     const char* const names[] = {"tone_16.flac", "tone.mp3", "tone.opus", "sine_mono_22050.ogg"};
     TempDir dir;
     for (const char* name : names) {
         const Bytes original = test_util::readFile(std::string("tests/wav/data/") + name);
         ASSERT_GT(original.size(), 500u) << name;
-        auto read = [&](const Bytes& bytes, std::string* trace) {
+        auto read = [&](const Bytes& bytes, std::string* trace, int* size) {
             LuWav wav;
             wav.setDebug(true);
             testing::internal::CaptureStdout();
             const bool ok = LuReadExtended(dir.write("a.snd", bytes).c_str(), &wav);
             *trace = testing::internal::GetCapturedStdout();
+            *size = wav.data_size;
             return ok;
         };
         std::string trace;
-        ASSERT_TRUE(read(original, &trace)) << name;
-        std::vector<std::pair<std::string, Bytes>> damaged;
+        int whole = 0;
+        ASSERT_TRUE(read(original, &trace, &whole)) << name;
+        std::vector<std::pair<size_t, Bytes>> damaged;
         for (size_t size = 0; size < original.size(); size += size < original.size() - 40 ? 23 : 7)
-            damaged.push_back({"cut at " + std::to_string(size),
-                               Bytes(original.begin(), original.begin() + size)});
+            damaged.push_back({size, Bytes(original.begin(), original.begin() + size)});
         // An MP3 frame's bytes carry no check, so a spoilt one plays as whatever it decodes to:
         // the MP3 file loses a frame header instead.
-        const bool mp3 = std::string(name) == "tone.mp3";
         Bytes spoilt = original;
-        if (mp3) {
+        if (std::string(name) == "tone.mp3") {
             const size_t frame = middleFrameOf(original);
             ASSERT_GT(frame, 0u);
             spoilt[frame] = spoilt[frame + 1] = 0;
         } else {
             spoilt[original.size() / 2] ^= 0x5A;
         }
-        damaged.push_back({mp3 ? "frame header in the middle" : "byte in the middle", spoilt});
-        for (const auto& [what, bytes] : damaged) {
-            SCOPED_TRACE(std::string(name) + ", " + what);
-            EXPECT_FALSE(read(bytes, &trace));
-            EXPECT_TRUE(endsWith(trace, "error\n")) << trace;
+        damaged.push_back({original.size(), spoilt});
+        for (const auto& [cut, bytes] : damaged) {
+            SCOPED_TRACE(std::string(name) + (cut < original.size() ? ", cut at " : ", spoilt ") +
+                         std::to_string(cut));
+            int size = 0;
+            const bool ok = read(bytes, &trace, &size);
+            if (cut < 100) {
+                EXPECT_FALSE(ok);
+            }
+            if (ok) {
+                EXPECT_GT(size, 0);
+                EXPECT_LE(size, whole);
+            } else {
+                EXPECT_TRUE(endsWith(trace, "error\n")) << trace;
+            }
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "wav/extended_reader.h"
+#include "decode/extended_reader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
-#include "wav/extended_reader.h"
+#include "decode/extended_reader.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
 
+#include "decode/sound_decoder.h"
 #include "wav/riff.h"
-#include "wav/sound_decoder.h"
 #include "wav/wav.h"
 
 namespace {

@@ -1,44 +1,32 @@
-#include "wav/sound_decoder.h"
+#include "decode/sndfile_decoder.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sndfile.h>
 #include <string>
 #include <vector>
 
+#include "decode/memory_file.h"
+#include "decode/sound_decoder.h"
+
 namespace {
 
-constexpr int MIN_FREQUENCY = 2100;
 // Frames asked of the decoder at a time.
 constexpr sf_count_t CHUNK_FRAMES = 4096;
 
-// A file in memory as libsndfile's virtual I/O reads it.
-struct MemoryFile {
-    const uint8_t* bytes;
-    sf_count_t size;
-    sf_count_t position;
-};
-
 sf_count_t lengthOf(void* user) {
-    return static_cast<MemoryFile*>(user)->size;
+    return static_cast<LuMemoryFile*>(user)->size;
 }
 
 sf_count_t seekIn(sf_count_t offset, int whence, void* user) {
-    MemoryFile& file = *static_cast<MemoryFile*>(user);
-    const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.position : file.size;
-    if (offset < -base || offset > file.size - base) return -1;
-    file.position = base + offset;
-    return file.position;
+    LuMemoryFile& file = *static_cast<LuMemoryFile*>(user);
+    return file.seek(offset, whence) ? file.position : -1;
 }
 
 sf_count_t readFrom(void* target, sf_count_t count, void* user) {
-    MemoryFile& file = *static_cast<MemoryFile*>(user);
-    if (count < 0) return 0;
-    if (count > file.size - file.position) count = file.size - file.position;
-    if (count > 0) std::memcpy(target, file.bytes + file.position, static_cast<size_t>(count));
-    file.position += count;
-    return count;
+    return static_cast<LuMemoryFile*>(user)->read(target, count);
 }
 
 sf_count_t writeTo(const void*, sf_count_t, void*) {
@@ -46,7 +34,7 @@ sf_count_t writeTo(const void*, sf_count_t, void*) {
 }
 
 sf_count_t tellIn(void* user) {
-    return static_cast<MemoryFile*>(user)->position;
+    return static_cast<LuMemoryFile*>(user)->position;
 }
 
 struct SoundFileCloser {
@@ -165,61 +153,48 @@ std::vector<LuSide> sidesOf(SNDFILE* file, int format, int channels) {
     }
 }
 
-// Whether an MP3 file carries the Xing or LAME info tag in its first frame: only then is the
-// length libsndfile gives exact rather than estimated from the file's size. The tag sits after
-// the frame header and its side information (9, 17 or 32 bytes), after any ID3v2 tag.
-bool hasLengthTag(const uint8_t* bytes, size_t size) {
-    size_t offset = 0;
-    if (size >= 10 && std::memcmp(bytes, "ID3", 3) == 0) {
-        offset = 10 + (static_cast<size_t>(bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 |
-                       (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
-        if (bytes[5] & 0x10) offset += 10;
-    }
-    for (size_t side : {9, 17, 32}) {
-        const size_t at = offset + 4 + side;
-        if (at > size || size - at < 4) break;
-        if (std::memcmp(bytes + at, "Xing", 4) == 0 || std::memcmp(bytes + at, "Info", 4) == 0)
-            return true;
-    }
-    return false;
+// `value` in 16-bit units rounded to the nearest sample, halves away from zero, and clamped;
+// NaN gives 0. Scaled by a power of two, the doubles stay exact, so this rounds as
+// `LuRoundToSample` does, without its long double.
+inline int16_t toSample(double value) {
+    if (!(value == value)) return 0;
+    if (value >= 32767) return 32767;
+    if (value <= -32768) return -32768;
+    return static_cast<int16_t>(std::lround(value));
 }
 
-// Reads every frame of `file` into `samples`, converting each sample to 16 bits; false when the
-// decoder reports an error or memory runs out. `frames` counts the frames read.
-bool readFrames(SNDFILE* file, int channels, bool real, LuDownmix* samples, sf_count_t* frames) {
+// Reads every frame of `file` into `samples`, a chunk at a time, each sample converted to 16
+// bits; false when memory runs out. A decoding error ends the sound where it happened.
+bool readFrames(SNDFILE* file, int channels, bool real, LuDownmix* samples) {
     const size_t chunk = static_cast<size_t>(CHUNK_FRAMES) * channels;
-    std::vector<int16_t> frame(static_cast<size_t>(channels));
+    std::vector<int16_t> block(chunk);
     std::vector<double> reals(real ? chunk : 0);
     std::vector<int> integers(real ? 0 : chunk);
-    *frames = 0;
     for (;;) {
         const sf_count_t count = real ? sf_readf_double(file, reals.data(), CHUNK_FRAMES)
                                       : sf_readf_int(file, integers.data(), CHUNK_FRAMES);
-        if (count <= 0) break;
-        for (sf_count_t i = 0; i < count; ++i) {
-            for (int c = 0; c < channels; ++c) {
-                const size_t at = static_cast<size_t>(i) * channels + c;
-                frame[c] = real ? LuRoundToSample(reals[at] * 32768.0L)
-                                : LuRoundToSample(integers[at] / 65536.0L);
-            }
-            if (!samples->add(frame.data())) return false;
+        if (count <= 0) return true;
+        const size_t values = static_cast<size_t>(count) * channels;
+        if (real) {
+            for (size_t i = 0; i < values; ++i) block[i] = toSample(reals[i] * 32768.0);
+        } else {
+            for (size_t i = 0; i < values; ++i) block[i] = toSample(integers[i] / 65536.0);
         }
-        *frames += count;
+        if (!samples->addFrames(block.data(), count)) return false;
     }
-    return sf_error(file) == SF_ERR_NO_ERROR;
 }
 
 }  // namespace
 
-bool LuDecodeSound(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound* sound) {
-    MemoryFile memory = {bytes, static_cast<sf_count_t>(size), 0};
+bool LuDecodeWithSndfile(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound* sound) {
+    LuMemoryFile memory(bytes, size);
     SF_VIRTUAL_IO io = {lengthOf, seekIn, readFrom, writeTo, tellIn};
     SF_INFO info;
     std::memset(&info, 0, sizeof info);
     SoundFile file(sf_open_virtual(&io, SFM_READ, &info, &memory));
     if (!file) return false;
     const char* container = containerName(info.format);
-    if (!container || info.channels < 1 || info.samplerate < MIN_FREQUENCY) return false;
+    if (!container || info.channels < 1 || info.samplerate < LU_MIN_DECODED_FREQUENCY) return false;
     if (debug) {
         std::printf("%s %s\n", container, encodingName(info.format).c_str());
         std::printf("channel_count = %d\n", info.channels);
@@ -231,12 +206,7 @@ bool LuDecodeSound(const uint8_t* bytes, size_t size, bool debug, LuDecodedSound
     sound->samples.reset(
         new LuDownmix(info.channels, sidesOf(file.get(), info.format, info.channels)));
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
-    sf_count_t frames = 0;
-    if (!readFrames(file.get(), info.channels, isReal(info.format), sound->samples.get(), &frames))
+    if (!readFrames(file.get(), info.channels, isReal(info.format), sound->samples.get()))
         return false;
-    // A stream cut short: Ogg streams without their last page have no known length, the other
-    // formats give fewer frames than their headers announce (MP3 only where a tag counts them).
-    const bool counted =
-        (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG || hasLengthTag(bytes, size);
-    return !counted || (info.frames != SF_COUNT_MAX && frames == info.frames);
+    return sound->samples->getCount() > 0;
 }
