@@ -83,19 +83,22 @@ native_keymix() {
 # C runtime's text mode turns each line feed into CR LF.
 to_windows_text() { iconv -f UTF-8 -t CP932 | perl -pe 's/\n/\r\n/'; }
 
-# Adds the decoder fixtures of tests/wav/data to a copy of examples/ and one
+# Adds the decoder fixtures of tests/wav/data and the damaged Ogg files of
+# tests/decode/data to a copy of examples/ and one
 # small chart per format on them, so that a difference names its format; the
 # chart for -m adds a key sound that does not exist. Some names are spelt .wav
 # where the file is not, as published charts do.
 add_key_sound_charts() {
     local dir=$1
-    cp tests/wav/data/* "$dir/"
+    cp tests/wav/data/* tests/decode/data/*.ogg tests/decode/data/*.opus "$dir/"
     key_sound_chart "$dir/x_flac.bms" tone_16.flac tone_24.flac sine_front_left_6ch.flac
     key_sound_chart "$dir/x_wav24.bms" tone_24.wav
     key_sound_chart "$dir/x_vorbis.bms" sine_mono_22050.ogg sine_left_44100.wav \
         sine_front_left_6ch.ogg
     key_sound_chart "$dir/x_opus.bms" tone.opus
     key_sound_chart "$dir/x_mp3.bms" tone.mp3
+    key_sound_chart "$dir/x_damaged.bms" vorbis_page_after_end_and_missing_page.ogg \
+        vorbis_last_page_cut.ogg vorbis_cut_in_packet.ogg opus_loud.opus opus_missing_page.opus
     key_sound_chart "$dir/x_missing.bms" tone_16.flac no_such_sound.ogg tone.opus tone.mp3
 }
 
@@ -135,6 +138,7 @@ compare_keymix() {
         "x-vorbis|-x -v 100 -o out.wav x_vorbis.bms"
         "x-opus|-x -v 100 -o out.wav x_opus.bms"
         "x-mp3|-x -v 100 -o out.wav x_mp3.bms"
+        "x-damaged|-x -v 100 -o out.wav x_damaged.bms"
         "x-m-missing|-x -m -o out.wav x_missing.bms"
         "m-missing|-m -o out.wav x_missing.bms"
     )

@@ -388,6 +388,29 @@ TEST(KeymixE2eTest, OptionXReadsOggKeySounds) {
     EXPECT_EQ(Bytes(header.begin(), header.begin() + 44), Bytes(song.begin(), song.begin() + 44));
 }
 
+// Damaged Ogg key sounds, as real packages carry them, play as far as their decoders get: the
+// chart renders, as long as its longest sound (the Vorbis file with a page after its end,
+// 35164 frames at 22050 Hz).
+TEST(KeymixE2eTest, OptionXPlaysDamagedOggKeySounds) {
+    const char* const sounds[] = {"vorbis_page_after_end.ogg", "vorbis_missing_page.ogg",
+                                  "vorbis_page_after_end_and_missing_page.ogg",
+                                  "vorbis_last_page_cut.ogg", "vorbis_cut_in_packet.ogg",
+                                  "opus_loud.opus", "opus_missing_page.opus"};
+    TempDir dir;
+    std::string chart;
+    int id = 1;
+    for (const char* sound : sounds) {
+        dir.write(sound, test_util::readFile(std::string("tests/decode/data/") + sound));
+        chart += "#WAV0" + std::to_string(id) + " " + sound + "\n#0001" + std::to_string(id) +
+                 ":0" + std::to_string(id) + "\n";
+        ++id;
+    }
+    dir.write("song.bms", chart);
+    Result result = runKeymix(dir, {"-x", "song.bms"});
+    EXPECT_EQ(0, result.status) << result.err;
+    EXPECT_EQ(44u + 35164u * 2 * 4, test_util::readFile(dir.file("song.wav")).size());
+}
+
 // A bmson chart, told by its extension in any case, renders with the same bars and lines as
 // the BMS demo and into the same song; one that does not read is named with the reader's reason.
 TEST(KeymixE2eTest, RendersBmsonChartsAndNamesTheirFaults) {

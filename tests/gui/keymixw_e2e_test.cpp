@@ -597,10 +597,15 @@ TEST_F(KeymixwTest, NamesTheSampleThatFailedTheConversion) {
 }
 
 TEST_F(KeymixwTest, ExtendedReadingConvertsAnOggChart) {
-    // The chart names a WAV file; the folder holds an Ogg Vorbis file of that stem.
-    const std::string chart = dir.write("ogg.bms", "#WAV01 tone.wav\n#00111:0101\n");
+    // The chart names a WAV file; the folder holds an Ogg Vorbis file of that stem, and a
+    // damaged one that plays up to and past its damage.
+    const std::string chart =
+        dir.write("ogg.bms", "#WAV01 tone.wav\n#WAV02 cut.ogg\n#00111:0101\n#00112:02\n");
     ASSERT_TRUE(gui_test::copyFile(setting("KEYMIX_TEST_DATA") + "/sine_left_44100.ogg",
                                    dir.file("tone.ogg")));
+    ASSERT_TRUE(gui_test::copyFile(
+        setting("KEYMIX_DECODE_DATA") + "/vorbis_page_after_end_and_missing_page.ogg",
+        dir.file("cut.ogg")));
     const std::string output = dir.file("song.wav");
     const std::string failed = CONVERT_FAILED + windowsPath(dir.file("tone.wav"));
     type(INPUT_EDIT, windowsPath(chart));

@@ -64,6 +64,7 @@ export KEYMIX_GUI_XDND="$OUT/xdnd_drop"
 export KEYMIX_GUI_SHOTS="$OUT"
 export KEYMIX_EXAMPLES="$ROOT/examples"
 export KEYMIX_TEST_DATA="$ROOT/tests/wav/data"
+export KEYMIX_DECODE_DATA="$ROOT/tests/decode/data"
 "$OUT/keymixw_e2e_test" "$@"
 status=$?
 log "screenshots in $OUT: $(cd "$OUT" && ls -- *.png 2>/dev/null | tr '\n' ' ')"
