@@ -44,6 +44,7 @@ const Case CASES[] = {
     // Its floor decodes on one thread, keymix on all cores; the Ogg decoder's rounding decides
     // the bytes, so they are not pinned.
     {"ogg -x", "ogg", {"-x"}, 0.75, 0},
+    {"package -x", "package", {"-x"}, 0.75, 0},
     // The output side: the normalised mix, and the song written as FLAC.
     {"song -n", "song", {"-n"}, 1.3, 0, "keymix.wav", "--loudness"},
     {"song flac", "song", {}, 1.3, 0, "keymix.flac", "--flac"},
@@ -119,14 +120,25 @@ bool checksumFile(const std::string& path, uint64_t* checksum, int64_t* size) {
     return ok;
 }
 
-// Makes the workload's folder and files unless a plan of this generator is already there.
+// Makes the workload's folder and files unless a plan of this generator is already there, and
+// says how long that took and how large the sample files came out.
 bool prepareWorkload(const std::string& root, const std::string& name, BenchPlan* plan) {
     const std::string dir = root + "/" + name;
     if (readPlan(dir + "/plan.txt", plan)) return true;
     std::printf("generating %s ...\n", name.c_str());
     std::fflush(stdout);
+    const double start = now();
     if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    return writeWorkload(name, dir) && readPlan(dir + "/plan.txt", plan);
+    if (!writeWorkload(name, dir) || !readPlan(dir + "/plan.txt", plan)) return false;
+    int64_t fileBytes = 0;
+    for (const BenchSample& sample : plan->samples) {
+        struct stat status;
+        if (stat((dir + "/" + sample.file).c_str(), &status) != 0) return false;
+        fileBytes += status.st_size;
+    }
+    std::printf("generated %s in %.1f s: %zu sample files of %.1f MB, %zu triggers\n", name.c_str(),
+                now() - start, plan->samples.size(), fileBytes / 1e6, plan->triggers.size());
+    return true;
 }
 
 double megabytes(int64_t bytes) {
@@ -136,7 +148,7 @@ double megabytes(int64_t bytes) {
 void usage() {
     std::fprintf(stderr,
                  "Usage: keymix_bench [--runs N] [--dir DIR] [--keymix PATH] [--floor PATH] "
-                 "[workload ...]\nWorkloads: long song dense ogg library far lanes\n");
+                 "[workload ...]\nWorkloads: long song dense ogg package library far lanes\n");
 }
 
 }  // namespace
@@ -203,7 +215,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> floorArgs = {floor, "plan.txt", floorOutput};
         if (c.floorOption) floorArgs = {floor, c.floorOption, "plan.txt", floorOutput};
 
-        std::printf("running %-9s", c.name);
+        std::printf("running %-10s", c.name);
         std::fflush(stdout);
         std::vector<double> keymixTimes, floorTimes, keymixCpu, floorCpu;
         int64_t peak = 0;
@@ -245,7 +257,7 @@ int main(int argc, char** argv) {
                         median(floorCpu), peak, limit, fileSize, checksum});
     }
 
-    std::printf("\n%-9s %9s %9s %7s %7s %7s %9s %9s %11s  %-16s %s\n", "workload", "keymix s",
+    std::printf("\n%-10s %9s %9s %7s %7s %7s %9s %9s %11s  %-16s %s\n", "workload", "keymix s",
                 "floor s", "ratio", "target", "cpu", "peak MB", "limit MB", "output B", "checksum",
                 "reference");
     bool targetsMet = true;
@@ -257,7 +269,7 @@ int main(int argc, char** argv) {
         const char* reference = row.c->reference == 0              ? "-"
                                 : row.c->reference == row.checksum ? "same"
                                                                    : "CHANGED";
-        std::printf("%-9s %9.3f %9.3f %6.2f%s %7.2f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
+        std::printf("%-10s %9.3f %9.3f %6.2f%s %7.2f %7.2f %8.1f%s %9.1f %11lld  %016llx %s\n",
                     row.c->name, row.keymixSeconds, row.floorSeconds, ratio, timeOk ? " " : "!",
                     row.c->timeTarget, row.keymixCpu / row.floorCpu, megabytes(row.peakBytes),
                     memoryOk ? " " : "!", megabytes(row.memoryLimit),

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -80,13 +81,10 @@ int64_t normalisedBytes(const Format& format, int64_t dataBytes) {
     return size - size % 4;
 }
 
-// A decaying saw tooth with a little noise, computed in integers only so the bytes are the
-// same on every platform. The right channel runs at another pitch than the left.
-std::string sampleFile(const Format& format, int64_t frames, Random& random) {
-    const int period = random.between(20, 400);
-    const int amplitude = random.between(3000, 12000);
+// A WAV file's 44-byte header for `dataBytes` bytes of PCM in `format`, with room reserved for
+// the data.
+std::string wavHeader(const Format& format, int64_t dataBytes) {
     const int blockSize = format.bits / 8 * format.channels;
-    const int64_t dataBytes = frames * blockSize;
     std::string bytes;
     bytes.reserve(static_cast<size_t>(44 + dataBytes));
     bytes += "RIFF";
@@ -101,39 +99,101 @@ std::string sampleFile(const Format& format, int64_t frames, Random& random) {
     putU16(&bytes, static_cast<uint32_t>(format.bits));
     bytes += "data";
     putU32(&bytes, static_cast<uint32_t>(dataBytes));
+    return bytes;
+}
+
+void putSample(std::string* bytes, const Format& format, int value) {
+    if (format.bits == 8) {
+        bytes->push_back(static_cast<char>(128 + value / 256));
+    } else {
+        putU16(bytes, static_cast<uint32_t>(value));
+    }
+}
+
+// Makes a sample file of `frames` frames in `format`, drawing what it needs from `random`.
+using SampleMaker = std::string (*)(const Format& format, int64_t frames, Random& random);
+
+// A decaying saw tooth with a little noise, computed in integers only so the bytes are the
+// same on every platform. The right channel runs at another pitch than the left.
+std::string sampleFile(const Format& format, int64_t frames, Random& random) {
+    const int period = random.between(20, 400);
+    const int amplitude = random.between(3000, 12000);
+    std::string bytes = wavHeader(format, frames * (format.bits / 8) * format.channels);
     for (int64_t i = 0; i < frames; ++i) {
         const int64_t left = 2 * (i % period) * amplitude / period - amplitude;
         const int64_t right = 2 * (i % (period + 7)) * amplitude / (period + 7) - amplitude;
         for (int channel = 0; channel < format.channels; ++channel) {
             const int64_t wave = channel == 0 ? left : right;
             const int64_t noise = static_cast<int64_t>(random.next() % 1025) - 512;
-            const int value = static_cast<int>((wave * (frames - i)) / frames + noise);
-            if (format.bits == 8) {
-                bytes.push_back(static_cast<char>(128 + value / 256));
-            } else {
-                putU16(&bytes, static_cast<uint32_t>(value));
-            }
+            putSample(&bytes, format, static_cast<int>((wave * (frames - i)) / frames + noise));
+        }
+    }
+    return bytes;
+}
+
+// A triangle wave from -amplitude to +amplitude with a period of `period` frames.
+int64_t triangle(int64_t frame, int period, int amplitude) {
+    const int64_t phase = frame % period;
+    return phase < period / 2 ? 4 * amplitude * phase / period - amplitude
+                              : 3 * amplitude - 4 * amplitude * phase / period;
+}
+
+// A key sound as a song package has them: a chord of one to three triangle waves with its own
+// noise in each channel, rising over up to 2000 frames and then fading out to the end. The
+// noise is what makes its Ogg Vorbis file about as large as a recorded one. The right channel's
+// waves run a little lower than the left's; the peak stays below 3 * 6000 + 6000, so nothing
+// clips. Integers only, as above.
+std::string packageSoundFile(const Format& format, int64_t frames, Random& random) {
+    const int waves = random.between(1, 3);
+    int periods[3], amplitudes[3];
+    for (int wave = 0; wave < waves; ++wave) {
+        periods[wave] = random.between(20, 600);
+        amplitudes[wave] = random.between(1000, 6000);
+    }
+    const int noise = random.between(750, 6000);
+    const int64_t attack = std::min<int64_t>(random.between(100, 2000), frames / 2);
+    std::string bytes = wavHeader(format, frames * (format.bits / 8) * format.channels);
+    for (int64_t i = 0; i < frames; ++i) {
+        const int64_t level =
+            i < attack ? 1024 * i / attack : 1024 * (frames - i) / (frames - attack);
+        for (int channel = 0; channel < format.channels; ++channel) {
+            int64_t value = static_cast<int64_t>(random.next() % (2 * noise + 1)) - noise;
+            for (int wave = 0; wave < waves; ++wave)
+                value += triangle(i, periods[wave] + 3 * channel, amplitudes[wave]);
+            putSample(&bytes, format, static_cast<int>(value * level / 1024));
         }
     }
     return bytes;
 }
 
 // Encodes the WAV files `names` in `dir` as Ogg Vorbis files of the same stem with oggenc of
-// vorbis-tools, in one process for all, and removes the WAV files.
-bool encodeOgg(const std::string& dir, const std::vector<std::string>& names) {
-    std::vector<std::string> args = {"oggenc", "-Q", "-q", "4"};
-    args.insert(args.end(), names.begin(), names.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        if (chdir(dir.c_str()) == 0) execvp(argv[0], argv.data());
-        _exit(127);
+// vorbis-tools at `quality`, and removes the WAV files. One oggenc runs on each hardware thread,
+// each with every n-th file of the list, so the long and the short files spread evenly.
+bool encodeOgg(const std::string& dir, const std::vector<std::string>& names, int quality) {
+    const size_t processes =
+        std::max<size_t>(1, std::min<size_t>(names.size(), std::thread::hardware_concurrency()));
+    std::vector<pid_t> children;
+    bool ok = true;
+    for (size_t process = 0; process < processes && ok; ++process) {
+        std::vector<std::string> args = {"oggenc", "-Q", "-q", std::to_string(quality)};
+        for (size_t i = process; i < names.size(); i += processes) args.push_back(names[i]);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(&arg[0]);
+        argv.push_back(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (chdir(dir.c_str()) == 0) execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        if (child < 0) ok = false;
+        if (child > 0) children.push_back(child);
     }
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    for (const pid_t child : children) {
+        int status = 0;
+        if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            ok = false;
+    }
+    if (!ok) {
         std::fprintf(stderr, "oggenc failed (sudo apt-get install vorbis-tools)\n");
         return false;
     }
@@ -153,8 +213,12 @@ public:
 
     Random& rng() { return random; }
 
-    // Makes the samples Ogg Vorbis files, while the chart still names them .wav.
-    void encodeAsOgg() { ogg = true; }
+    // Makes the samples Ogg Vorbis files of oggenc's `quality`, while the chart still names
+    // them .wav.
+    void encodeAsOgg(int quality) { oggQuality = quality; }
+
+    // Makes the sample files with `maker` instead of `sampleFile`.
+    void makeSamplesWith(SampleMaker maker) { makeSample = maker; }
 
     // Declares sample `id` (#WAVxx) with `frames` frames at its own rate.
     void addSample(int id, const Format& format, int64_t frames) {
@@ -191,19 +255,19 @@ public:
             char name[32];
             std::snprintf(name, sizeof name, "s%04d.wav", static_cast<int>(id));
             chart << "#WAV" << wordText(static_cast<int>(id)) << " " << name << "\n";
-            const std::string bytes = sampleFile(sample.format, sample.frames, random);
+            const std::string bytes = makeSample(sample.format, sample.frames, random);
             if (!writeFile(dir + "/" + name, bytes)) return false;
             const int64_t dataBytes = static_cast<int64_t>(bytes.size()) - 44;
             sampleIndex[id] = static_cast<int>(plan.samples.size());
             plan.samples.push_back({name, normalisedBytes(sample.format, dataBytes)});
         }
-        if (ogg) {
+        if (oggQuality > 0) {
             std::vector<std::string> names;
             for (BenchSample& sample : plan.samples) {
                 names.push_back(sample.file);
                 sample.file.replace(sample.file.size() - 4, 4, ".ogg");
             }
-            if (!encodeOgg(dir, names)) return false;
+            if (!encodeOgg(dir, names, oggQuality)) return false;
         }
         for (const std::string& line : lines) chart << line << "\n";
         if (!writeFile(dir + "/chart.bms", chart.str())) return false;
@@ -255,7 +319,9 @@ private:
 
     double tempo;
     Random random;
-    bool ogg = false;
+    // 0 keeps the samples WAV files.
+    int oggQuality = 0;
+    SampleMaker makeSample = sampleFile;
     std::vector<Declared> samples;
     std::vector<std::string> lines;
     std::vector<Pending> triggers;
@@ -372,7 +438,7 @@ bool writeOgg(const std::string& dir) {
     constexpr int BARS = 38;
     constexpr Format FORMATS[] = {{16, 1, 44100}, {16, 2, 44100}};
     ChartBuilder chart(150.0, 4);
-    chart.encodeAsOgg();
+    chart.encodeAsOgg(4);
     Random& random = chart.rng();
     for (int id = 1; id <= SAMPLES; ++id) {
         const Format& format = FORMATS[random.between(0, 1)];
@@ -399,6 +465,82 @@ bool writeOgg(const std::string& dir) {
     return chart.write(dir);
 }
 
+// Deals the numbers from `low` to `high` in a shuffled order, each once, then shuffles them
+// again: with n numbers, each comes up once in draws 1 to n, once in draws n + 1 to 2n, and so
+// on.
+class Deck {
+public:
+    Deck(int low, int high, Random& random) : random(random) {
+        for (int card = low; card <= high; ++card) cards.push_back(card);
+    }
+
+    int draw() {
+        if (next == cards.size()) next = 0;
+        if (next == 0) {
+            for (size_t i = cards.size() - 1; i > 0; --i)
+                std::swap(cards[i],
+                          cards[static_cast<size_t>(random.between(0, static_cast<int>(i)))]);
+        }
+        return cards[next++];
+    }
+
+private:
+    Random& random;
+    std::vector<int> cards;
+    size_t next = 0;
+};
+
+// A large song package: a 3:44 chart at 150 BPM whose 1200 key sounds of 0.5 to 3 s are Ogg
+// Vorbis files of oggenc's quality 6, mostly stereo at 44100 Hz, some mono, some at 22050 or
+// 48000 Hz. Each bar has a beat of 4 of the 16 drum sounds and 4 off-beats on channel 01 and 16
+// notes over channels 11-19. The sounds are dealt from shuffled decks, so every one of them
+// sounds: the 1184 others all within the first 60 bars, and 2 or 3 times over the song.
+bool writePackage(const std::string& dir) {
+    constexpr int SAMPLES = 1200;
+    constexpr int DRUMS = 16;
+    constexpr int BARS = 140;
+    constexpr Format FORMATS[] = {
+        {16, 2, 44100}, {16, 2, 44100}, {16, 2, 44100}, {16, 2, 44100}, {16, 2, 44100},
+        {16, 1, 44100}, {16, 1, 44100}, {16, 1, 44100}, {16, 2, 22050}, {16, 2, 48000},
+    };
+    constexpr int FORMAT_COUNT = sizeof FORMATS / sizeof FORMATS[0];
+    ChartBuilder chart(150.0, 5);
+    chart.encodeAsOgg(6);
+    chart.makeSamplesWith(packageSoundFile);
+    Random& random = chart.rng();
+    for (int id = 1; id <= SAMPLES; ++id) {
+        const Format& format = FORMATS[random.between(0, FORMAT_COUNT - 1)];
+        chart.addSample(id, format, framesOf(format, random.between(500, 3000)));
+    }
+    Deck drums(1, DRUMS, random);
+    Deck sounds(DRUMS + 1, SAMPLES, random);
+    for (int bar = 0; bar < BARS; ++bar) {
+        std::vector<int> beat(4);
+        for (int slot = 0; slot < 4; ++slot) {
+            beat[slot] = drums.draw();
+            chart.addTrigger(bar, slot, 4, beat[slot]);
+        }
+        chart.addLine(bar, 1, beat);
+        std::vector<int> offBeats(8, 0);
+        for (int slot = 1; slot < 8; slot += 2) {
+            offBeats[slot] = sounds.draw();
+            chart.addTrigger(bar, slot, 8, offBeats[slot]);
+        }
+        chart.addLine(bar, 1, offBeats);
+        std::vector<std::vector<int>> keys(9, std::vector<int>(16, 0));
+        for (int slot = 0; slot < 16; ++slot) {
+            const int key = random.between(0, 8);
+            keys[key][slot] = sounds.draw();
+            chart.addTrigger(bar, slot, 16, keys[key][slot]);
+        }
+        for (int key = 0; key < 9; ++key) {
+            if (std::any_of(keys[key].begin(), keys[key].end(), [](int id) { return id != 0; }))
+                chart.addLine(bar, 37 + key, keys[key]);
+        }
+    }
+    return chart.write(dir);
+}
+
 }  // namespace
 
 int64_t BenchPlan::sampleBytes() const {
@@ -408,7 +550,7 @@ int64_t BenchPlan::sampleBytes() const {
 }
 
 const std::vector<std::string>& benchWorkloadNames() {
-    static const std::vector<std::string> names = {"long", "song", "dense", "ogg"};
+    static const std::vector<std::string> names = {"long", "song", "dense", "ogg", "package"};
     return names;
 }
 
@@ -417,6 +559,7 @@ bool writeWorkload(const std::string& name, const std::string& dir) {
     if (name == "dense") return writeDense(dir);
     if (name == "long") return writeLong(dir);
     if (name == "ogg") return writeOgg(dir);
+    if (name == "package") return writePackage(dir);
     return false;
 }
 

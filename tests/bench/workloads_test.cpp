@@ -1,5 +1,6 @@
 #include "bench/workloads.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -35,6 +36,24 @@ TEST(BenchWorkloadsTest, PlanMatchesTheChartAndTheSamplesAsRead) {
     }
     EXPECT_TRUE(lastBarSounds);
     EXPECT_TRUE(test_util::fileExists(dir.file("chart.bms")));
+}
+
+// Its key sounds are split among one oggenc per core: each planned file must come out as an
+// Ogg stream, with no WAV file left behind.
+TEST(BenchWorkloadsTest, OggSongEncodesEveryKeySound) {
+    TempDir dir;
+    ASSERT_TRUE(writeWorkload("ogg", dir.path()));
+    BenchPlan plan;
+    ASSERT_TRUE(readPlan(dir.file("plan.txt"), &plan));
+    ASSERT_EQ(300u, plan.samples.size());
+    for (const BenchSample& sample : plan.samples) {
+        SCOPED_TRACE(sample.file);
+        const test_util::Bytes bytes = test_util::readFile(dir.file(sample.file));
+        EXPECT_EQ("OggS",
+                  std::string(bytes.begin(), bytes.begin() + std::min<size_t>(4, bytes.size())));
+        const std::string stem = sample.file.substr(0, sample.file.size() - 4);
+        EXPECT_FALSE(test_util::fileExists(dir.file(stem + ".wav")));
+    }
 }
 
 TEST(BenchWorkloadsTest, RefusesUnknownNamesAndForeignPlans) {
