@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <memory>
-#include <opus/opusfile.h>
+#include <opusfile.h>
 #include <vector>
 
 #include "decode/sound_decoder.h"
