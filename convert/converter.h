@@ -11,9 +11,8 @@
 #include "convert/song_finish.h"
 
 class BmsBms;
+class ChartSource;
 class LuWav;
-struct BmsonChart;
-struct BmsonPlay;
 
 // Turns one chart file, BMS or bmson, into one 16-bit stereo 44100 Hz LuWav. Use it once:
 // setChartPath, openChart (or open), then the options and callbacks, then convert.
@@ -121,25 +120,19 @@ private:
     bool hasProgress() const { return progressFunction || progressTarget; }
     void reportUpTo(Job& job, int value);
     bool askContinue(const char* path);
-    int countNotes(Job& job, int slot) const;
     void silence(const std::string& path, int notes);
     void startJob(Job& job);
     bool loadSamples(Job& job, const std::vector<std::string>& names, bool lookup);
     bool startMix(Job& job);
     void hintMixSize(Job& job, int64_t frames);
     bool trigger(Job& job, int frame, int slot, bool cut);
-    LuWav* convertBms();
-    bool prepareLanes();
-    bool walk(Job& job, double tempo, int lastTic);
-    bool openBmson();
-    LuWav* convertBmson();
     // The song from the mix, with the preview window and the normalisation applied.
     LuWav* finishMix(Job& job);
 
+    // The BMS chart, null for a bmson chart.
     std::unique_ptr<BmsBms> chart;
-    // A bmson chart, its plays in time order and why it failed to open.
-    std::unique_ptr<BmsonChart> bmson;
-    std::vector<BmsonPlay> bmsonPlays;
+    // The opened chart of either kind, and why a bmson chart failed to open.
+    std::unique_ptr<ChartSource> source;
     std::string bmsonError;
     std::string chartPath;
     int volume = 100;
