@@ -64,6 +64,8 @@ bool BmsConverter::openChart() {
     options.evaluateRandom = playerMode;
     options.seed = randomSeed;
     if (!BmsLoad(chartPath.c_str(), &loaded, options)) loaded = nullptr;
+    parseErrorCode = BmsGetErrorCode();
+    parseErrorLine = BmsGetErrorLine();
     chart.reset(loaded);
     if (!chart) return false;
     if (debug) {
@@ -80,7 +82,7 @@ BmsBms* BmsConverter::open() {
 
 std::string BmsConverter::getParseError() const {
     if (isBmsonPath(chartPath)) return bmsonError;
-    return "line " + std::to_string(BmsGetErrorLine()) + " : " + BmsGetErrorMessage();
+    return "line " + std::to_string(parseErrorLine) + " : " + BmsErrorText(parseErrorCode);
 }
 
 LuWav* BmsConverter::convert() {

@@ -92,6 +92,10 @@ public:
     // Why openChart failed, in one line: "line N : reason" for a BMS chart, the reader's
     // message for a bmson chart.
     std::string getParseError() const;
+    // The parser's result code and line (bms/parser.h) of a BMS chart's openChart; 0 for a
+    // bmson chart.
+    int getParseErrorCode() const { return parseErrorCode; }
+    int getParseErrorLine() const { return parseErrorLine; }
     // Renders the opened chart. Returns a new buffer that the caller owns, or
     // null on failure, before a successful open, or when called a second time.
     // Changes a BMS chart: long-note ends and invisible notes are cleared, and in player mode
@@ -134,6 +138,8 @@ private:
     // The opened chart of either kind, and why a bmson chart failed to open.
     std::unique_ptr<ChartSource> source;
     std::string bmsonError;
+    int parseErrorCode = 0;
+    int parseErrorLine = 0;
     std::string chartPath;
     int volume = 100;
     bool cutOnRetrigger = true;
