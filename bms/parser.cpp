@@ -52,8 +52,8 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Everything a load works with. It lives once per process: the result code and
-// line counter outlast the load for the front ends to report.
+// Everything a load works with. It lives once per thread, so that charts load side by side: the
+// result code and line counter outlast the load for the thread's front end to report.
 struct Parser {
     int resultCode = 0;
     int line = 0;
@@ -407,7 +407,7 @@ struct Parser {
     }
 };
 
-Parser parser;
+thread_local Parser parser;
 
 }  // namespace
 

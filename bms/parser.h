@@ -44,9 +44,9 @@ struct BmsLoadOptions {
 };
 // `BmsLoad` with the choices of `options`.
 bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options);
-// The line the last load stopped at (1-based); 0 before any load.
+// The line the calling thread's last load stopped at (1-based); 0 before any load.
 int BmsGetErrorLine();
-// The result code of the last load; 0 before any load.
+// The result code of the calling thread's last load; 0 before any load.
 int BmsGetErrorCode();
 // `BmsErrorText` of the last result code.
 const char* BmsGetErrorMessage();

@@ -64,11 +64,3 @@ void BmsWord::toText(char* buffer) const {
 bool BmsWord::equals(const char* text) const {
     return text && text[0] == first && text[1] == second;
 }
-
-bool BmsIsSoundChannel(const BmsWord& channel) {
-    int value = channel.toInt();
-    if (value == 1) return true;
-    // 11-1Z is 37-71, 21-2Z is 73-107 ... 61-6Z is 217-251: first digit 1 to 6,
-    // second digit not 0.
-    return value / 36 >= 1 && value / 36 <= 6 && value % 36 != 0;
-}

@@ -55,8 +55,5 @@ private:
     char second;
 };
 
-// True for the channels whose objects trigger samples: 01, 11-1Z, 21-2Z, 31-3Z,
-// 41-4Z, 51-5Z and 61-6Z (10, 20, ... 60 are not).
-bool BmsIsSoundChannel(const BmsWord& channel);
 
 #endif  // BMS_WORD_H_

@@ -7,7 +7,7 @@
 
 #include "console/chart_run.h"
 #include "console/library_run.h"
-#include "convert/number_text.h"
+#include "text/number_text.h"
 
 namespace {
 

@@ -45,9 +45,6 @@ struct BmsConverter::Job {
     std::unique_ptr<LuWav> mix;
     std::unique_ptr<LuMixAccumulator> sum;
     BmsMixTarget target;
-    // How many objects of the sound lanes hold each sample id, counted on the first failed
-    // read of a BMS chart.
-    std::vector<int> noteCounts;
 };
 
 #endif  // CONVERT_CONVERSION_JOB_H_

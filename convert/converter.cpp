@@ -1,104 +1,28 @@
 #include "convert/converter.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <vector>
 
 #include "bms/bms.h"
 #include "bms/parser.h"
-#include "bmson/chart.h"
-#include "bmson/timeline.h"
 #include "console/make_path.h"
+#include "convert/chart_source.h"
 #include "convert/conversion_job.h"
-#include "convert/number_text.h"
-#include "convert/player_mode.h"
 #include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
-#include "convert/tic_steps.h"
 #include "wav/wav.h"
 
 namespace {
 
-constexpr int SAMPLE_COUNT = 1296;
 // Far before any real frame, so a first trigger has nothing left to cut.
 constexpr int NEVER_STARTED = -536870912;
-constexpr double DEFAULT_TEMPO = 120.0;
-// 44100 frames per second times 60 seconds per minute.
-constexpr long double FRAMES_PER_MINUTE = 2646000.0L;
-constexpr int TICS_PER_BEAT = 96;
 // One second of 16-bit stereo sound at 44100 Hz.
 constexpr int64_t SPARE_BYTES = 176400;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Reads a decimal floating-point number at the start of the text: blanks, an
-// optional sign, digits with an optional fraction and an optional exponent; the
-// rest is ignored. Hexadecimal, "inf" and "nan" forms are no numbers here, and
-// neither is a value beyond the range of a double. False when nothing is read.
-bool readDecimal(const char* text, double* value) {
-    const char* p = text;
-    while (isSpace(*p)) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    const char* start = p;
-    int digits = 0;
-    for (; isDigit(*p); ++p) ++digits;
-    if (*p == '.') {
-        for (++p; isDigit(*p); ++p) ++digits;
-    }
-    if (digits == 0) return false;
-    if (*p == 'e' || *p == 'E') {
-        const char* exponent = p + 1;
-        if (*exponent == '+' || *exponent == '-') ++exponent;
-        if (isDigit(*exponent)) {
-            while (isDigit(*exponent)) ++exponent;
-            p = exponent;
-        }
-    }
-    // The text is checked above, so the conversion sees plain decimal digits
-    // only; it is also independent of the locale's decimal point.
-    double result = 0.0;
-    const std::from_chars_result read = std::from_chars(start, p, result);
-    if (read.ec != std::errc() || read.ptr != p) return false;
-    *value = negative ? -result : result;
-    return true;
-}
-
-// Frames of output per tic, stored as a double.
-double framesPerTicAt(double tempo) {
-    return static_cast<double>(FRAMES_PER_MINUTE /
-                               (TICS_PER_BEAT * static_cast<long double>(tempo)));
-}
-
-// A tempo must be a finite number above 0 whose tic has a finite length.
-bool isUsableTempo(double tempo) {
-    return std::isfinite(tempo) && tempo > 0.0 && std::isfinite(framesPerTicAt(tempo));
-}
-
-// Truncates toward zero into the int range, for trace lines.
-int toTraceInt(long double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= static_cast<long double>(INT_LIMIT)) return static_cast<int>(INT_LIMIT);
-    if (value <= -static_cast<long double>(INT_LIMIT) - 1) return -static_cast<int>(INT_LIMIT) - 1;
-    return static_cast<int>(value);
-}
 
 bool isBmsonPath(const std::string& path) {
     const std::string extension = ".bmson";
@@ -109,26 +33,6 @@ bool isBmsonPath(const std::string& path) {
         if (c != extension[i]) return false;
     }
     return true;
-}
-
-bool isLongNoteChannel(int id) {
-    return (id >= 181 && id <= 215) || (id >= 217 && id <= 251);
-}
-bool isInvisibleChannel(int id) {
-    return (id >= 109 && id <= 143) || (id >= 145 && id <= 179);
-}
-
-// A lane of the walk and the next tic at which it holds an object.
-struct WalkLane {
-    const BmsChannel* lane;
-    int next;
-};
-
-// The first tic from `from` to `last` at which the lane holds an object, or
-// `last` + 1 when there is none.
-int nextObject(const BmsChannel* lane, int from, int last) {
-    const int tic = lane->findObject(from);
-    return tic < lane->getUsedSize() && tic <= last ? tic : last + 1;
 }
 
 }  // namespace
@@ -151,18 +55,25 @@ bool BmsConverter::openChart() {
     if (opened) return false;
     opened = true;
     if (debug) std::printf("file open %s\n", chartPath.c_str());
-    if (isBmsonPath(chartPath)) return openBmson();
+    if (isBmsonPath(chartPath)) {
+        source = openBmsonSource(chartPath, debug, &bmsonError);
+        return source != nullptr;
+    }
     BmsBms* loaded = nullptr;
     BmsLoadOptions options;
     options.evaluateRandom = playerMode;
     options.seed = randomSeed;
     if (!BmsLoad(chartPath.c_str(), &loaded, options)) loaded = nullptr;
+    parseErrorCode = BmsGetErrorCode();
+    parseErrorLine = BmsGetErrorLine();
     chart.reset(loaded);
-    if (chart && debug) {
+    if (!chart) return false;
+    if (debug) {
         for (const BmsRandomDraw& draw : chart->getRandomDraws())
             std::printf("RANDOM %d (line %d) => %d\n", draw.range, draw.line, draw.value);
     }
-    return chart != nullptr;
+    source = makeBmsSource(chart.get(), playerMode);
+    return true;
 }
 
 BmsBms* BmsConverter::open() {
@@ -171,18 +82,33 @@ BmsBms* BmsConverter::open() {
 
 std::string BmsConverter::getParseError() const {
     if (isBmsonPath(chartPath)) return bmsonError;
-    return "line " + std::to_string(BmsGetErrorLine()) + " : " + BmsGetErrorMessage();
+    return "line " + std::to_string(parseErrorLine) + " : " + BmsErrorText(parseErrorCode);
 }
 
 LuWav* BmsConverter::convert() {
-    if (converted) return nullptr;
-    if (bmson) {
-        converted = true;
-        return convertBmson();
-    }
-    if (!chart) return nullptr;
+    if (converted || !source) return nullptr;
     converted = true;
-    return convertBms();
+    report(-1);
+    Job job;
+    startJob(job);
+    std::function<void(int)> progress;
+    if (hasProgress()) progress = [this](int value) { report(value); };
+    const std::vector<std::string> names =
+        source->start(debug, cutOnRetrigger, std::move(progress));
+    job.volume = source->keySoundVolume(volume);
+    if (!loadSamples(job, names, extendedSamples || source->forgivingLookup())) return nullptr;
+    if (!startMix(job)) return nullptr;
+    if (!source->begin(job.largestSize, [&](int64_t frames) { hintMixSize(job, frames); }))
+        return nullptr;
+    ChartTrigger next;
+    while (source->next(&next)) {
+        if (!job.samples[next.slot]) continue;
+        // A trigger must start within the int range of frames.
+        if (next.frame > INT_LIMIT) return nullptr;
+        if (!trigger(job, static_cast<int>(next.frame), next.slot, next.cut)) return nullptr;
+    }
+    if (source->failed()) return nullptr;
+    return finishMix(job);
 }
 
 void BmsConverter::startJob(Job& job) {
@@ -228,48 +154,6 @@ bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
     return true;
 }
 
-LuWav* BmsConverter::convertBms() {
-    report(-1);
-    // The last tic is taken before the special lanes are prepared; the walk
-    // and its progress use this one.
-    const int lastTic = chart->getLastPosition();
-
-    Job job;
-    startJob(job);
-    if (playerMode) {
-        clearLongNoteEnds(chart.get());
-        job.volume = keySoundVolume(*chart, volume);
-    }
-    const BmsRegistArray* wavs = chart->getWavs();
-    std::vector<std::string> names(SAMPLE_COUNT);
-    for (int id = 0; id < SAMPLE_COUNT; ++id) names[id] = wavs->get(BmsWord(id));
-    if (!loadSamples(job, names, extendedSamples)) return nullptr;
-    if (!startMix(job)) return nullptr;
-
-    double tempo = DEFAULT_TEMPO;
-    const char* tempoText = chart->getHeaders()->get("BPM");
-    if (*tempoText != '\0') {
-        if (!readDecimal(tempoText, &tempo) || !isUsableTempo(tempo)) {
-            if (debug) std::printf("BPM error => %s\n", tempoText);
-            return nullptr;
-        }
-    }
-
-    const long double estimate = lastTic * static_cast<long double>(framesPerTicAt(tempo));
-    const int64_t estimateFrames = estimate < static_cast<long double>(INT64_C(1) << 40)
-                                       ? static_cast<int64_t>(estimate)
-                                       : INT64_C(1) << 40;
-    if (debug) std::printf("max position is %d tic\n", toTraceInt(estimateFrames));
-    hintMixSize(job, estimateFrames);
-    if (debug)
-        std::printf("max position's data is %d\n",
-                    toTraceInt(estimateFrames * 4 + job.largestSize));
-
-    if (!prepareLanes()) return nullptr;
-    if (!walk(job, tempo, lastTic)) return nullptr;
-    return finishMix(job);
-}
-
 LuWav* BmsConverter::finishMix(Job& job) {
     // The key sounds are done with; their memory goes before the song's last copy is made.
     job.samples.clear();
@@ -284,30 +168,6 @@ LuWav* BmsConverter::finishMix(Job& job) {
     }
     previewOutsideSong = status == FinishStatus::OUTSIDE_SONG;
     return status == FinishStatus::DONE ? song.release() : nullptr;
-}
-
-int BmsConverter::countNotes(Job& job, int slot) const {
-    if (bmson) {
-        const size_t notes = bmson->channels[slot].notes.size();
-        return notes < static_cast<size_t>(INT_LIMIT) ? static_cast<int>(notes)
-                                                      : static_cast<int>(INT_LIMIT);
-    }
-    const int id = slot;
-    // One pass over the sound lanes serves every failed read, however many.
-    if (job.noteCounts.empty()) {
-        job.noteCounts.assign(SAMPLE_COUNT, 0);
-        for (const BmsChannel* channel = chart->getFirstChannel(); channel;
-             channel = channel->getNext()) {
-            for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
-                if (!BmsIsSoundChannel(lane->getId())) continue;
-                const int end = lane->getUsedSize();
-                for (int tic = lane->findObject(0); tic < end; tic = lane->findObject(tic + 1))
-                    ++job.noteCounts[lane->get(tic).toInt()];
-            }
-        }
-    }
-    // Every empty position holds "00", so id 00 is no use by itself.
-    return id != 0 ? job.noteCounts[id] : 0;
 }
 
 void BmsConverter::silence(const std::string& path, int notes) {
@@ -348,7 +208,7 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
     for (const std::string& name : names) paths.push_back(job.baseDirectory + name);
     std::vector<std::string> found;
     // A bmson chart may leave out the extension, which BMS charts always write.
-    if (lookup) found = findSampleFiles(job.baseDirectory, names, bmson != nullptr);
+    if (lookup) found = findSampleFiles(job.baseDirectory, names, source->forgivingLookup());
     found.resize(names.size());
 
     // Traces are printed while the buffers read, so with them every sample loads in turn.
@@ -363,10 +223,10 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
             if (!loader.wait(loaded)) {
                 failedWavPath = path;
                 if (missingSamplesSilent) {
-                    silence(path, countNotes(job, id));
+                    silence(path, source->notesOf(id));
                     job.samples[id].reset();
                 } else {
-                    if (countNotes(job, id) > 0 || !askContinue(path.c_str())) return false;
+                    if (source->notesOf(id) > 0 || !askContinue(path.c_str())) return false;
                     job.samples[id]->changeVolume(job.volume);
                 }
             }
@@ -380,157 +240,4 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
     }
     reportUpTo(job, 100);
     return true;
-}
-
-bool BmsConverter::prepareLanes() {
-    for (BmsChannel* lane = chart->getFirstChannel(); lane; lane = lane->getNext()) {
-        const int id = lane->getId().toInt();
-        if (isInvisibleChannel(id)) {
-            lane->clear();
-        } else if (isLongNoteChannel(id)) {
-            // Objects pair up as start and end; the end is cleared so that only
-            // the start sounds.
-            bool inside = false;
-            bool malformed = false;
-            BmsWord start;
-            // From object to object: clearing an end object may lower the used
-            // size, which then ends the scan.
-            for (int tic = lane->findObject(0); tic < lane->getUsedSize() && !malformed;
-                 tic = lane->findObject(tic + 1)) {
-                const BmsWord word = lane->get(tic);
-                if (!inside) {
-                    start = word;
-                    inside = true;
-                } else if (word.equals(start)) {
-                    lane->put(tic, BmsWord());
-                    inside = false;
-                } else {
-                    malformed = true;
-                }
-            }
-            if (inside || malformed) {
-                if (debug) std::printf("LONG NOTE OBJECT FORMAT error \n");
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-bool BmsConverter::walk(Job& job, double tempo, int lastTic) {
-    // The sound lanes in the chart's lane order; the order in which they are
-    // mixed at one tic matters because of saturation and the retrigger cut.
-    std::vector<WalkLane> lanes;
-    for (const BmsChannel* channel = chart->getFirstChannel(); channel;
-         channel = channel->getNext()) {
-        if (!BmsIsSoundChannel(channel->getId())) continue;
-        for (const BmsChannel* lane = channel; lane; lane = lane->getNextLane()) {
-            const int next = nextObject(lane, 0, lastTic);
-            if (next <= lastTic) lanes.push_back({lane, next});
-        }
-    }
-    int nextSound = lastTic + 1;
-    for (const WalkLane& lane : lanes) nextSound = std::min(nextSound, lane.next);
-
-    // The tempo and stop lanes, each with its next object; an absent lane has none.
-    WalkLane tempoLane = {chart->findChannel(BmsWord("03")), lastTic + 1};
-    WalkLane headerTempoLane = {chart->findChannel(BmsWord("08")), lastTic + 1};
-    WalkLane stopLane = {chart->findChannel(BmsWord("09")), lastTic + 1};
-    for (WalkLane* lane : {&tempoLane, &headerTempoLane, &stopLane}) {
-        if (lane->lane) lane->next = nextObject(lane->lane, 0, lastTic);
-    }
-    const BmsHeaderHash* headers = chart->getHeaders();
-    TicProgress progress(lastTic, job.lastProgress, [this](int value) { report(value); });
-
-    double framesPerTic = framesPerTicAt(tempo);
-    double position = 0.0;
-    for (int tic = 0;; ++tic) {
-        // The tics up to the next object, or to the last tic, hold nothing: each only moves the
-        // position on by one tic's frames.
-        const int event =
-            std::min({nextSound, tempoLane.next, headerTempoLane.next, stopLane.next, lastTic});
-        if (event > tic) {
-            position = advanceTics(position, framesPerTic, event - tic);
-            if (hasProgress()) progress.reach(event - 1);
-            tic = event;
-        }
-
-        if (tic == nextSound) {
-            nextSound = lastTic + 1;
-            for (WalkLane& lane : lanes) {
-                if (lane.next == tic) {
-                    const int id = lane.lane->get(tic).toInt();
-                    if (job.samples[id]) {
-                        // A trigger must start within the int range of frames.
-                        if (!(position < 2147483648.0)) return false;
-                        if (!trigger(job, static_cast<int>(position), id, cutOnRetrigger))
-                            return false;
-                    }
-                    lane.next = nextObject(lane.lane, tic + 1, lastTic);
-                }
-                nextSound = std::min(nextSound, lane.next);
-            }
-        }
-
-        if (tempoLane.next == tic) {
-            const BmsWord word = tempoLane.lane->get(tic);
-            tempoLane.next = nextObject(tempoLane.lane, tic + 1, lastTic);
-            if (word.toInt() != 0) {
-                if (debug) std::printf("bpm changed %lf =>", tempo);
-                const int high = hexValue(word.getFirst());
-                const int low = hexValue(word.getSecond());
-                const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
-                if (value == 0) {
-                    char text[3];
-                    word.toText(text);
-                    if (debug) std::printf("BPM error => %s\n", text);
-                    return false;
-                }
-                tempo = value;
-                framesPerTic = framesPerTicAt(tempo);
-                if (debug) std::printf(" %lf\n", tempo);
-            }
-        }
-
-        if (headerTempoLane.next == tic) {
-            const BmsWord word = headerTempoLane.lane->get(tic);
-            headerTempoLane.next = nextObject(headerTempoLane.lane, tic + 1, lastTic);
-            if (word.toInt() != 0) {
-                if (debug) std::printf("exbpm changed %lf =>", tempo);
-                char key[8];
-                std::snprintf(key, sizeof key, "BPM%c%c", word.getFirst(), word.getSecond());
-                const char* text = headers->get(key);
-                double value = 0.0;
-                if (!readDecimal(text, &value) || !isUsableTempo(value)) {
-                    if (debug) std::printf("ex BPM error => %s %s\n", key, text);
-                    return false;
-                }
-                tempo = value;
-                framesPerTic = framesPerTicAt(tempo);
-                if (debug) std::printf(" %lf\n", tempo);
-            }
-        }
-
-        if (stopLane.next == tic) {
-            const BmsWord word = stopLane.lane->get(tic);
-            stopLane.next = nextObject(stopLane.lane, tic + 1, lastTic);
-            if (word.toInt() != 0) {
-                char key[8];
-                std::snprintf(key, sizeof key, "STOP%c%c", word.getFirst(), word.getSecond());
-                const char* text = headers->get(key);
-                int stop = 0;
-                if (!readDecimalInt(text, &stop) || stop < 0) {
-                    if (debug) std::printf("ex STOP error => %s %s\n", key, text);
-                    return false;
-                }
-                const long double length = 2.0L * stop * framesPerTic;
-                position = static_cast<double>(position + length);
-                if (debug) std::printf("STOP %d\n", toTraceInt(length));
-            }
-        }
-
-        position = advanceTic(position, framesPerTic);
-        if (hasProgress()) progress.reach(tic);
-        if (tic == lastTic) return true;
-    }
 }

@@ -11,9 +11,8 @@
 #include "convert/song_finish.h"
 
 class BmsBms;
+class ChartSource;
 class LuWav;
-struct BmsonChart;
-struct BmsonPlay;
 
 // Turns one chart file, BMS or bmson, into one 16-bit stereo 44100 Hz LuWav. Use it once:
 // setChartPath, openChart (or open), then the options and callbacks, then convert.
@@ -93,6 +92,10 @@ public:
     // Why openChart failed, in one line: "line N : reason" for a BMS chart, the reader's
     // message for a bmson chart.
     std::string getParseError() const;
+    // The parser's result code and line (bms/parser.h) of a BMS chart's openChart; 0 for a
+    // bmson chart.
+    int getParseErrorCode() const { return parseErrorCode; }
+    int getParseErrorLine() const { return parseErrorLine; }
     // Renders the opened chart. Returns a new buffer that the caller owns, or
     // null on failure, before a successful open, or when called a second time.
     // Changes a BMS chart: long-note ends and invisible notes are cleared, and in player mode
@@ -121,26 +124,22 @@ private:
     bool hasProgress() const { return progressFunction || progressTarget; }
     void reportUpTo(Job& job, int value);
     bool askContinue(const char* path);
-    int countNotes(Job& job, int slot) const;
     void silence(const std::string& path, int notes);
     void startJob(Job& job);
     bool loadSamples(Job& job, const std::vector<std::string>& names, bool lookup);
     bool startMix(Job& job);
     void hintMixSize(Job& job, int64_t frames);
     bool trigger(Job& job, int frame, int slot, bool cut);
-    LuWav* convertBms();
-    bool prepareLanes();
-    bool walk(Job& job, double tempo, int lastTic);
-    bool openBmson();
-    LuWav* convertBmson();
     // The song from the mix, with the preview window and the normalisation applied.
     LuWav* finishMix(Job& job);
 
+    // The BMS chart, null for a bmson chart.
     std::unique_ptr<BmsBms> chart;
-    // A bmson chart, its plays in time order and why it failed to open.
-    std::unique_ptr<BmsonChart> bmson;
-    std::vector<BmsonPlay> bmsonPlays;
+    // The opened chart of either kind, and why a bmson chart failed to open.
+    std::unique_ptr<ChartSource> source;
     std::string bmsonError;
+    int parseErrorCode = 0;
+    int parseErrorLine = 0;
     std::string chartPath;
     int volume = 100;
     bool cutOnRetrigger = true;

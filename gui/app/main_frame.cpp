@@ -14,7 +14,7 @@
 #include "bms/parser.h"
 #include "console/make_path.h"
 #include "convert/converter.h"
-#include "convert/number_text.h"
+#include "text/number_text.h"
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"

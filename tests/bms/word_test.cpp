@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bms/channel_roles.h"
+
 namespace {
 
 TEST(BmsWordTest, NormalisesCharacters) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bms/bms.h"
+#include "bms/channel_roles.h"
 #include "bms/parser.h"
 #include "bmson/reader.h"
 

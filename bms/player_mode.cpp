@@ -1,28 +1,21 @@
-#include "convert/player_mode.h"
+#include "bms/player_mode.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 
 #include "bms/bms.h"
-#include "convert/number_text.h"
+#include "bms/channel_roles.h"
+#include "text/number_text.h"
 
-namespace {
-
-bool isKeyLane(int id) {
-    return (id >= 37 && id <= 71) || (id >= 73 && id <= 107);
-}
-
-}  // namespace
-
-int clearLongNoteEnds(BmsBms* chart) {
+int BmsClearLongNoteEnds(BmsBms* chart) {
     const char* text = chart->getHeaders()->get("LNOBJ");
     if (!BmsIsLetterOrDigit(text[0]) || !BmsIsLetterOrDigit(text[1])) return 0;
     const BmsWord end(text);
     if (end.toInt() == 0) return 0;
     int cleared = 0;
     for (BmsChannel* lane = chart->getFirstChannel(); lane; lane = lane->getNext()) {
-        if (!isKeyLane(lane->getId().toInt())) continue;
+        if (BmsRoleOfChannel(lane->getId().toInt()) != BmsChannelRole::KEY) continue;
         // From object to object: emptying the last one lowers the used size, which ends the scan.
         for (int tic = lane->findObject(0); tic < lane->getUsedSize();
              tic = lane->findObject(tic + 1)) {
@@ -32,7 +25,7 @@ int clearLongNoteEnds(BmsBms* chart) {
     return cleared;
 }
 
-int keySoundVolume(const BmsBms& chart, int volume) {
+int BmsKeySoundVolume(const BmsBms& chart, int volume) {
     constexpr int64_t LOW = std::numeric_limits<int>::min();
     constexpr int64_t HIGH = std::numeric_limits<int>::max();
     int percent = 0;

@@ -1,4 +1,4 @@
-#include "convert/tic_steps.h"
+#include "bms/tic_steps.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The headers a player applies when it plays a chart, which the plain rendering leaves alone:
 // #LNOBJ, whose notes end long notes, and #VOLWAV, the loudness of the key sounds.
-#ifndef CONVERT_PLAYER_MODE_H_
-#define CONVERT_PLAYER_MODE_H_
+#ifndef BMS_PLAYER_MODE_H_
+#define BMS_PLAYER_MODE_H_
 
 class BmsBms;
 
@@ -9,10 +9,10 @@ class BmsBms;
 // id #LNOBJ names: such a note ends the long note begun by the note before it on its lane, and
 // only that note sounds. Returns how many were emptied; none when #LNOBJ is absent or names
 // no id (not two letters or digits, or 00).
-int clearLongNoteEnds(BmsBms* chart);
+int BmsClearLongNoteEnds(BmsBms* chart);
 
 // `volume` scaled by #VOLWAV n percent, truncated toward zero and limited to the int range;
 // `volume` itself when #VOLWAV is absent or no whole number from 0 up.
-int keySoundVolume(const BmsBms& chart, int volume);
+int BmsKeySoundVolume(const BmsBms& chart, int volume);
 
-#endif  // CONVERT_PLAYER_MODE_H_
+#endif  // BMS_PLAYER_MODE_H_

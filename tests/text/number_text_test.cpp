@@ -1,4 +1,4 @@
-#include "convert/number_text.h"
+#include "text/number_text.h"
 
 #include <climits>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Stepping the walk from object to object instead of tic by tic: the position after a run of
 // empty tics, bit for bit what adding one tic's frames at a time gives, and the progress values
 // that those tics report.
-#ifndef CONVERT_TIC_STEPS_H_
-#define CONVERT_TIC_STEPS_H_
+#ifndef BMS_TIC_STEPS_H_
+#define BMS_TIC_STEPS_H_
 
 #include <cstdint>
 #include <functional>
@@ -37,4 +37,4 @@ private:
     std::function<void(int)> report;
 };
 
-#endif  // CONVERT_TIC_STEPS_H_
+#endif  // BMS_TIC_STEPS_H_
