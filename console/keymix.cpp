@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/chart_run.h"
-#include "console/library_run.h"
+#include "console/chart_message.h"
+#include "console/library_command.h"
+#include "convert/render.h"
+#include "convert/song_output.h"
 #include "text/number_text.h"
 
 namespace {
@@ -27,7 +29,7 @@ constexpr int EXIT_FAILED = -1;
 struct Settings {
     const char* inputPath = nullptr;
     const char* outputPath = nullptr;
-    ChartSettings chart;
+    RenderOptions render;
     // Options -a and -f: every chart under the input folder, rendered again even when its
     // output is up to date.
     bool library = false;
@@ -81,26 +83,26 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 settings->force = true;
                 break;
             case 'd':
-                settings->chart.debug = true;
+                settings->render.debug = true;
                 break;
             case 'i':
-                settings->chart.continuePastUnusedSamples = true;
+                settings->render.continuePastUnusedSamples = true;
                 break;
             case 'r':
-                settings->chart.cutOnRetrigger = true;
+                settings->render.cutOnRetrigger = true;
                 break;
             case 'x':
-                settings->chart.extendedSamples = true;
+                settings->render.extendedSamples = true;
                 break;
             case 'm':
-                settings->chart.missingSamplesSilent = true;
+                settings->render.missingSamplesSilent = true;
                 break;
             case 'n':
-                settings->chart.finish.normalise = true;
+                settings->render.finish.normalise = true;
                 break;
             case 'w':
                 if (++i >= argc) return false;
-                if (!readWindow(argv[i], &settings->chart.finish)) return false;
+                if (!readWindow(argv[i], &settings->render.finish)) return false;
                 break;
             case 'o':
                 if (++i >= argc) return false;
@@ -108,12 +110,12 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 break;
             case 'v':
                 if (++i >= argc) return false;
-                if (!readDecimalInt(argv[i], &settings->chart.volume)) return false;
+                if (!readDecimalInt(argv[i], &settings->render.volume)) return false;
                 break;
             case 'p':
                 if (++i >= argc) return false;
-                if (!readDecimalInt(argv[i], &settings->chart.seed)) return false;
-                settings->chart.playerMode = true;
+                if (!readDecimalInt(argv[i], &settings->render.seed)) return false;
+                settings->render.playerMode = true;
                 break;
             default:
                 return false;
@@ -126,7 +128,12 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
 
 // Draws the progress bar: a ruler of 50 columns for loading and one for mixing,
 // one star per two percent. Flushed at once so the bar grows while it runs.
-void printProgress(int value) {
+class ProgressBar : public RenderObserver {
+public:
+    void progress(int value) override;
+};
+
+void ProgressBar::progress(int value) {
     if (value == -1) {
         std::printf(PREPARING);
     } else if (value == 0) {
@@ -162,12 +169,11 @@ int runKeymix(int argc, char** argv) {
         return EXIT_OK;
     }
     if (settings.library) {
-        LibrarySettings library;
-        library.source = settings.inputPath;
-        if (settings.outputPath) library.outputFolder = settings.outputPath;
+        LibraryOptions library;
         library.force = settings.force;
-        library.chart = settings.chart;
-        return runLibrary(library) ? EXIT_OK : EXIT_FAILED;
+        library.render = settings.render;
+        const std::string outputFolder = settings.outputPath ? settings.outputPath : "";
+        return runLibraryCommand(settings.inputPath, outputFolder, library) ? EXIT_OK : EXIT_FAILED;
     }
     std::string outputPath =
         settings.outputPath ? settings.outputPath : proposeOutputPath(settings.inputPath);
@@ -175,10 +181,10 @@ int runKeymix(int argc, char** argv) {
 
     std::printf(INPUT_LINE, settings.inputPath);
     std::printf(OUTPUT_LINE, output);
-    std::printf(VOLUME_LINE, settings.chart.volume);
+    std::printf(VOLUME_LINE, settings.render.volume);
 
-    const ChartResult result =
-        renderChart(settings.inputPath, "", outputPath, settings.chart, printProgress, nullptr);
-    std::fputs(result.message.c_str(), messages());
-    return result.status == ChartStatus::WRITTEN ? EXIT_OK : EXIT_FAILED;
+    ProgressBar bar;
+    const RenderResult result = renderChart(settings.inputPath, outputPath, settings.render, bar);
+    std::fputs(chartMessage(result, settings.inputPath, outputPath).c_str(), messages());
+    return result.status == RenderStatus::WRITTEN ? EXIT_OK : EXIT_FAILED;
 }

@@ -11,15 +11,12 @@
 #include <memory>
 #include <vector>
 
-#include "bms/parser.h"
-#include "console/make_path.h"
-#include "convert/converter.h"
+#include "convert/song_output.h"
 #include "text/number_text.h"
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
 #include "wav/sound_file_writer.h"
-#include "wav/wav.h"
 
 namespace {
 
@@ -53,6 +50,7 @@ MainFrame::MainFrame()
       extendedSamplesCheck(nullptr),
       silentMissingCheck(nullptr),
       normaliseCheck(nullptr),
+      volumeRead(false),
       samplesLoaded(false),
       textBuffer() {}
 
@@ -146,7 +144,7 @@ LRESULT MainFrame::onCommand(int id, int, HWND) {
         case ID_BROWSE_INPUT:
             if (chooseInputFile()) {
                 inputEdit->setText(textBuffer);
-                outputEdit->setText(proposeOutputPath().c_str());
+                outputEdit->setText(proposeOutputPath(textBuffer).c_str());
             }
             return 0;
         case ID_BROWSE_OUTPUT:
@@ -165,7 +163,7 @@ LRESULT MainFrame::onDropFiles(HDROP drop) {
     // Only the first item counts; whatever it names is taken as the chart.
     DragQueryFileA(drop, 0, textBuffer, MAX_PATH);
     inputEdit->setText(textBuffer);
-    outputEdit->setText(proposeOutputPath().c_str());
+    outputEdit->setText(proposeOutputPath(textBuffer).c_str());
     DragFinish(drop);
     return 0;
 }
@@ -209,11 +207,6 @@ void MainFrame::addChosenExtension(DWORD filterIndex) {
         std::strcat(textBuffer, extension);
 }
 
-std::string MainFrame::proposeOutputPath() {
-    makePath(textBuffer, true, true, true, false);
-    return std::string(textBuffer) + ".wav";
-}
-
 std::string MainFrame::readField(LuWindow* field) {
     // Read in full: a path cut at the buffer's end could name another file.
     std::vector<char> text(GetWindowTextLengthA(field->getHandle()) + 1);
@@ -226,84 +219,63 @@ int MainFrame::showMessage(const std::string& text, const char* caption, UINT fl
 }
 
 void MainFrame::runConversion() {
-    auto converter = std::make_unique<BmsConverter>();
-    std::string chartPath = readField(inputEdit);
-    converter->setChartPath(chartPath.c_str());
-    if (!converter->openChart()) {
-        showMessage(converter->getParseError(), PARSE_FAILED_CAPTION, MB_ICONERROR);
-        return;
-    }
-
-    std::string outputPath = readField(outputEdit);
-    const char* output = outputPath.c_str();
-    bool outputExisted = PathFileExistsA(output) != FALSE;
-    if (outputExisted && showMessage(format(OVERWRITE_QUESTION, output), CONFIRM_CAPTION,
-                                     MB_ICONQUESTION | MB_YESNO) == IDNO)
-        return;
-    // Test that the output can be written before the long work starts. Opened
-    // for appending, so an existing file keeps its content until a complete WAV
-    // replaces it; a file made only by this test goes again when no WAV comes
-    // of the run.
-    std::FILE* probe = std::fopen(output, "ab");
-    if (!probe) {
-        showMessage(CANNOT_WRITE, ERROR_CAPTION, MB_ICONERROR);
-        return;
-    }
-    std::fclose(probe);
-    auto discardOutput = [&] {
-        if (!outputExisted) DeleteFileA(output);
-    };
-
-    int volume = 0;
-    if (!readDecimalInt(readField(volumeEdit).c_str(), &volume)) {
-        discardOutput();
-        showMessage(BAD_VOLUME, ERROR_CAPTION, MB_ICONERROR);
-        return;
-    }
-    converter->setVolume(volume);
+    const std::string chartPath = readField(inputEdit);
+    // The path that the overwrite question names is the one written, even if the field
+    // changes meanwhile (it can only through another program): a new path would skip the
+    // question. Its name chooses the format.
+    outputPath = readField(outputEdit);
+    RenderOptions options;
+    volumeRead = readDecimalInt(readField(volumeEdit).c_str(), &options.volume);
     // A checked box keeps the previous sound of a retriggered sample playing.
-    converter->setCutOnRetrigger(!keepSoundCheck->isChecked());
+    options.cutOnRetrigger = !keepSoundCheck->isChecked();
     const bool extended = extendedSamplesCheck->isChecked();
-    converter->setExtendedSamples(extended);
-    converter->setMissingSamplesSilent(silentMissingCheck->isChecked());
-    SongFinish finish;
-    finish.normalise = normaliseCheck->isChecked();
-    converter->setFinish(finish);
+    options.extendedSamples = extended;
+    options.missingSamplesSilent = silentMissingCheck->isChecked();
+    options.finish.normalise = normaliseCheck->isChecked();
     samplesLoaded = false;
-    converter->setProgressCallback(this, &MainFrame::onProgress);
-    converter->setContinueCallback(this, &MainFrame::askContinue);
-    std::unique_ptr<LuWav> wav(converter->convert());
-    if (!wav) {
-        discardOutput();
-        showMessage(failureText(*converter, extended), ERROR_CAPTION, MB_ICONERROR);
-        return;
+    const RenderResult result = renderChart(chartPath, outputPath, options, *this);
+    switch (result.status) {
+        case RenderStatus::WRITTEN:
+            statusLabel->setText(FINISHED_STATUS);
+            reportSilenced(result.silenced);
+            return;
+        case RenderStatus::STOPPED:
+            // After No to the overwrite question nothing is said.
+            if (!volumeRead) showMessage(BAD_VOLUME, ERROR_CAPTION, MB_ICONERROR);
+            return;
+        case RenderStatus::PARSE_FAILED:
+            showMessage(result.parseError, PARSE_FAILED_CAPTION, MB_ICONERROR);
+            return;
+        case RenderStatus::OUTPUT_UNWRITABLE:
+            showMessage(CANNOT_WRITE, ERROR_CAPTION, MB_ICONERROR);
+            return;
+        case RenderStatus::WRITE_FAILED:
+            showMessage(WRITE_FAILED, ERROR_CAPTION, MB_ICONERROR);
+            return;
+        default:
+            showMessage(failureText(result, extended), ERROR_CAPTION, MB_ICONERROR);
+            return;
     }
-    const std::vector<BmsConverter::SilencedSample> silenced = converter->getSilencedSamples();
-    converter.reset();
-
-    // The path that was checked above, even if the field has changed since
-    // (it can only through another program): a new path would skip the
-    // overwrite question. Its name chooses the format.
-    const bool written =
-        LuIsEncodedFormat(output) ? LuWriteSoundFile(output, *wav) : wav->write(output);
-    if (!written) {
-        discardOutput();
-        showMessage(WRITE_FAILED, ERROR_CAPTION, MB_ICONERROR);
-        return;
-    }
-    statusLabel->setText(FINISHED_STATUS);
-    reportSilenced(silenced);
 }
 
-std::string MainFrame::failureText(const BmsConverter& converter, bool extended) {
-    std::string text = format(CONVERT_FAILED, converter.getFailedWavPath());
+bool MainFrame::chartParsed(const BmsBms* /*chart*/, bool outputExists) {
+    return !outputExists || showMessage(format(OVERWRITE_QUESTION, outputPath.c_str()),
+                                        CONFIRM_CAPTION, MB_ICONQUESTION | MB_YESNO) != IDNO;
+}
+
+bool MainFrame::outputReady() {
+    return volumeRead;
+}
+
+std::string MainFrame::failureText(const RenderResult& result, bool extended) {
+    std::string text = format(CONVERT_FAILED, result.failedSoundPath.c_str());
     // Loading stops only at a key sound that cannot be read, and that file is the
     // failed one; a later failure may still name an earlier, skipped file.
-    if (extended && !samplesLoaded && *converter.getFailedWavPath()) text += MISSING_SAMPLE_HINT;
+    if (extended && !samplesLoaded && !result.failedSoundPath.empty()) text += MISSING_SAMPLE_HINT;
     return text;
 }
 
-void MainFrame::reportSilenced(const std::vector<BmsConverter::SilencedSample>& silenced) {
+void MainFrame::reportSilenced(const std::vector<SilencedSound>& silenced) {
     if (silenced.empty()) return;
     std::string text;
     const int count = static_cast<int>(silenced.size());
@@ -315,7 +287,7 @@ void MainFrame::reportSilenced(const std::vector<BmsConverter::SilencedSample>& 
     showMessage(text, SILENCED_CAPTION, MB_ICONINFORMATION);
 }
 
-void MainFrame::onProgress(int value) {
+void MainFrame::progress(int value) {
     progressBar->setPos(value);
     if (value >= 100) samplesLoaded = true;
     if (value == -1) statusLabel->setText(PREPARING_STATUS);
@@ -323,7 +295,7 @@ void MainFrame::onProgress(int value) {
     if (value == 100) statusLabel->setText(MIXING_STATUS);
 }
 
-bool MainFrame::askContinue(const char* path) {
+bool MainFrame::continuePastUnusedSample(const char* path) {
     if (showMessage(format(CONTINUE_QUESTION, path), CONTINUE_CAPTION,
                     MB_ICONQUESTION | MB_YESNO) != IDYES)
         return false;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/converter.h"
+#include "convert/render.h"
 #include "gui/framework/app.h"
 
 class FileEdit;
@@ -25,7 +25,7 @@ constexpr int ID_CONVERT = 1003;
 
 // The fixed-size top-level window of class "KEYMIX". It accepts dropped files and
 // runs each conversion synchronously inside the Convert button's handler.
-class MainFrame : public LuApp {
+class MainFrame : public LuApp, private RenderObserver {
 public:
     MainFrame();
 
@@ -38,13 +38,16 @@ public:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT onCommand(int id, int code, HWND control) override;
 
-    // Progress of the converter: bar position and status line.
-    void onProgress(int value);
-    // Asks the user whether to go on without the unreadable, unused sample at
-    // `path`; true only after two Yes answers.
-    bool askContinue(const char* path);
-
 private:
+    // The conversion's moments: the overwrite question once the chart parsed (false after
+    // No), the volume's check once the output proved writable, the bar and status line
+    // while it runs, and the question whether to go on without the unreadable, unused
+    // sample at `path` (true only after two Yes answers).
+    bool chartParsed(const BmsBms* chart, bool outputExists) override;
+    bool outputReady() override;
+    void progress(int value) override;
+    bool continuePastUnusedSample(const char* path) override;
+
     LRESULT onDropFiles(HDROP drop);
     // Open and save dialogs; false when the user cancels. The chosen path is
     // left in `textBuffer`.
@@ -54,17 +57,15 @@ private:
     // Adds the extension of the save dialog's chosen format entry to the name in `textBuffer`
     // when it names another format.
     void addChosenExtension(DWORD filterIndex);
-    // The chart path in `textBuffer` without its extension, with ".wav".
-    std::string proposeOutputPath();
     void runConversion();
     // The whole text of a field.
     std::string readField(LuWindow* field);
     int showMessage(const std::string& text, const char* caption, UINT flags);
     // The box text for a failed conversion: the file that failed, with a hint at
     // silencing it when extended reading was on and that file stopped the run.
-    std::string failureText(const BmsConverter& converter, bool extended);
+    std::string failureText(const RenderResult& result, bool extended);
     // Names the key sounds that were left silent, if any, in a box.
-    void reportSilenced(const std::vector<BmsConverter::SilencedSample>& silenced);
+    void reportSilenced(const std::vector<SilencedSound>& silenced);
 
     // The controls, in their order on the window. Never deleted: they live as
     // long as the window, which lives until the process ends.
@@ -85,7 +86,10 @@ private:
     LuCheckBox* silentMissingCheck;
     LuCheckBox* normaliseCheck;
 
-    // Whether the running conversion got past loading its key sounds.
+    // The output path of the running conversion, whether the volume field read as a number,
+    // and whether the conversion got past loading its key sounds.
+    std::string outputPath;
+    bool volumeRead;
     bool samplesLoaded;
     // Receives dialog results and dropped file names (at most MAX_PATH - 1
     // characters each).

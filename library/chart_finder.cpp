@@ -1,8 +1,10 @@
-#include "console/chart_finder.h"
+#include "library/chart_finder.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "library/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -19,15 +21,9 @@ bool endsWith(const std::string& name, const char* ending) {
     return true;
 }
 
-std::string join(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
-}
-
 // Adds the charts and archives under `folder`; false when it cannot be read.
 bool walk(const std::string& root, const std::string& relative, std::vector<FoundFile>* found) {
-    const std::string folder = relative.empty() ? root : join(root, relative);
+    const std::string folder = relative.empty() ? root : joinPath(root, relative);
     std::error_code error;
     fs::directory_iterator entries(fs::path(folder), error);
     if (error) return false;
@@ -38,8 +34,8 @@ bool walk(const std::string& root, const std::string& relative, std::vector<Foun
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
-        const std::string below = join(relative, name);
-        const std::string path = join(root, below);
+        const std::string below = joinPath(relative, name);
+        const std::string path = joinPath(root, below);
         const fs::file_status link = fs::symlink_status(fs::path(path), error);
         if (fs::is_directory(link)) {
             if (!walk(root, below, found))

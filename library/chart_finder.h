@@ -1,7 +1,7 @@
 // Finding the charts of a library: chart files and song-package archives under a folder, in a
 // stable order.
-#ifndef CONSOLE_CHART_FINDER_H_
-#define CONSOLE_CHART_FINDER_H_
+#ifndef LIBRARY_CHART_FINDER_H_
+#define LIBRARY_CHART_FINDER_H_
 
 #include <string>
 #include <vector>
@@ -28,4 +28,4 @@ bool isArchiveName(const std::string& name);
 // `root` or the root folder cannot be read.
 bool findCharts(const std::string& root, std::vector<FoundFile>* found);
 
-#endif  // CONSOLE_CHART_FINDER_H_
+#endif  // LIBRARY_CHART_FINDER_H_

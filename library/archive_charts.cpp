@@ -1,4 +1,4 @@
-#include "console/archive_charts.h"
+#include "library/archive_charts.h"
 
 #include <algorithm>
 #include <archive.h>
@@ -15,14 +15,10 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "console/chart_finder.h"
 #include "convert/sample_lookup.h"
+#include "library/chart_finder.h"
 
 namespace {
-
-constexpr char UNREADABLE[] = "\nアーカイブを読めません %s\n";
-constexpr char TOO_LARGE[] = "\nアーカイブの中身が大きすぎます %s\n";
-constexpr char CANNOT_UNPACK[] = "\nアーカイブを展開できません %s\n";
 
 // Bounds against archives that unpack into far more than any song package holds.
 constexpr int64_t MAX_UNPACKED_BYTES = INT64_C(2) << 30;
@@ -100,12 +96,6 @@ bool isUnneeded(const std::string& name) {
             return true;
     }
     return false;
-}
-
-std::string format(const char* pattern, const std::string& text) {
-    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, text.c_str()) + 1);
-    std::snprintf(buffer.data(), buffer.size(), pattern, text.c_str());
-    return buffer.data();
 }
 
 bool isUtf8(const std::string& text) {
@@ -198,9 +188,7 @@ bool archivesSupported() {
     return true;
 }
 
-bool listArchiveCharts(const std::string& archivePath, std::vector<std::string>* charts,
-                       std::string* message) {
-    *message = format(UNREADABLE, archivePath);
+bool listArchiveCharts(const std::string& archivePath, std::vector<std::string>* charts) {
     Reader reader = openArchive(archivePath);
     if (!reader) return false;
     archive_entry* entry = nullptr;
@@ -212,7 +200,6 @@ bool listArchiveCharts(const std::string& archivePath, std::vector<std::string>*
             names.push_back(name);
     }
     if (damaged) return false;
-    message->clear();
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     *charts = names;
@@ -237,18 +224,18 @@ void UnpackedArchive::remove() {
     folder.clear();
 }
 
-bool UnpackedArchive::unpack(const std::string& archivePath, std::string* message) {
+bool UnpackedArchive::unpack(const std::string& archivePath, ArchiveFault* fault) {
     remove();
     Reader reader = openArchive(archivePath);
     if (!reader) {
-        *message = format(UNREADABLE, archivePath);
+        *fault = ArchiveFault::UNREADABLE;
         return false;
     }
     const char* temporary = std::getenv("TMPDIR");
     std::string pattern =
         std::string(temporary && *temporary ? temporary : "/tmp") + "/keymix-XXXXXX";
     if (!mkdtemp(&pattern[0])) {
-        *message = format(CANNOT_UNPACK, archivePath);
+        *fault = ArchiveFault::NOT_UNPACKED;
         return false;
     }
     folder = pattern + "/";
@@ -266,9 +253,8 @@ bool UnpackedArchive::unpack(const std::string& archivePath, std::string* messag
     if (damaged) result = Unpacked::DAMAGED;
     if (result == Unpacked::WRITTEN) return true;
     remove();
-    *message = format(result == Unpacked::TOO_LARGE ? TOO_LARGE
-                      : result == Unpacked::DAMAGED ? UNREADABLE
-                                                    : CANNOT_UNPACK,
-                      archivePath);
+    *fault = result == Unpacked::TOO_LARGE ? ArchiveFault::TOO_LARGE
+             : result == Unpacked::DAMAGED ? ArchiveFault::UNREADABLE
+                                           : ArchiveFault::NOT_UNPACKED;
     return false;
 }

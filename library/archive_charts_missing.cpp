@@ -1,13 +1,12 @@
 // Archives in a build without libarchive: none can be read, so a library run reads folders
 // only.
-#include "console/archive_charts.h"
+#include "library/archive_charts.h"
 
 bool archivesSupported() {
     return false;
 }
 
-bool listArchiveCharts(const std::string& /*archive*/, std::vector<std::string>* /*charts*/,
-                       std::string* /*message*/) {
+bool listArchiveCharts(const std::string& /*archive*/, std::vector<std::string>* /*charts*/) {
     return false;
 }
 
@@ -19,6 +18,7 @@ UnpackedArchive::~UnpackedArchive() = default;
 
 void UnpackedArchive::remove() {}
 
-bool UnpackedArchive::unpack(const std::string& /*archive*/, std::string* /*message*/) {
+bool UnpackedArchive::unpack(const std::string& /*archive*/, ArchiveFault* fault) {
+    *fault = ArchiveFault::UNREADABLE;
     return false;
 }

@@ -1,20 +1,29 @@
 // Song packages kept as archives (.zip, .7z, .rar): the charts they hold, and the package
 // unpacked into a private folder so that a chart renders from there with its key sounds.
-#ifndef CONSOLE_ARCHIVE_CHARTS_H_
-#define CONSOLE_ARCHIVE_CHARTS_H_
+#ifndef LIBRARY_ARCHIVE_CHARTS_H_
+#define LIBRARY_ARCHIVE_CHARTS_H_
 
 #include <string>
 #include <vector>
+
+// Why an archive gave no charts.
+enum class ArchiveFault {
+    // It cannot be read, or it is damaged.
+    UNREADABLE,
+    // It holds more than the limits allow.
+    TOO_LARGE,
+    // The private folder cannot be made or a file cannot be written there.
+    NOT_UNPACKED,
+};
 
 // Whether this build reads archives; without, the functions below fail.
 bool archivesSupported();
 
 // Fills `charts` with the names of the archive's chart members, sorted in byte order. Names
 // are kept in the bytes the archive stores, with "/" between folders; members whose names
-// lead outside the package (absolute, or with a ".." part) are left out. False, with
-// `*message` telling why, when the archive cannot be read.
-bool listArchiveCharts(const std::string& archive, std::vector<std::string>* charts,
-                       std::string* message);
+// lead outside the package (absolute, or with a ".." part) are left out. False when the
+// archive cannot be read.
+bool listArchiveCharts(const std::string& archive, std::vector<std::string>* charts);
 
 // A member name as people read it: names that are not valid UTF-8 are read as Shift-JIS, else
 // as EUC-KR, and given in the character set of the locale; the name itself when neither fits.
@@ -30,10 +39,10 @@ public:
     UnpackedArchive& operator=(const UnpackedArchive&) = delete;
 
     // Unpacks `archive`; each member lands at the folder joined with its name as
-    // `listArchiveCharts` gives it. False, with `*message` telling why and nothing left on
-    // disk, when the archive cannot be read, holds more than the limits allow or a file
-    // cannot be written.
-    bool unpack(const std::string& archive, std::string* message);
+    // `listArchiveCharts` gives it. False, with `*fault` telling why and nothing left on disk,
+    // when the archive cannot be read, holds more than the limits allow or a file cannot be
+    // written.
+    bool unpack(const std::string& archive, ArchiveFault* fault);
     // The folder, ending in "/"; empty before a successful unpack.
     const std::string& getFolder() const { return folder; }
 
@@ -43,4 +52,4 @@ private:
     std::string folder;
 };
 
-#endif  // CONSOLE_ARCHIVE_CHARTS_H_
+#endif  // LIBRARY_ARCHIVE_CHARTS_H_

@@ -1,0 +1,81 @@
+#include "console/chart_message.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr char PARSE_FAILED[] = "\nBMSファイルの解析失敗 %s\n";
+constexpr char CANNOT_WRITE[] = "\n出力ファイルに書き込めません %s\n";
+constexpr char CONVERT_FAILED[] = "\nWAVへの変換失敗\n";
+constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
+constexpr char WRITE_FAILED[] = "\nWAVファイルへの書き込みが失敗 %s\n";
+constexpr char OUTSIDE_SONG[] = "\nプレビューの開始位置が曲の長さを超えています\n";
+constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
+
+constexpr char SOURCE_UNREADABLE[] = "\nフォルダを読めません %s\n";
+constexpr char OUTPUT_TAKEN[] = "\n出力先が他の譜面と重なります %s\n";
+constexpr char ARCHIVE_UNREADABLE[] = "\nアーカイブを読めません %s\n";
+constexpr char ARCHIVE_TOO_LARGE[] = "\nアーカイブの中身が大きすぎます %s\n";
+constexpr char ARCHIVE_NOT_UNPACKED[] = "\nアーカイブを展開できません %s\n";
+
+template <typename... Args>
+std::string format(const char* pattern, Args... args) {
+    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, args...) + 1);
+    std::snprintf(buffer.data(), buffer.size(), pattern, args...);
+    return buffer.data();
+}
+
+// The lines naming the key sounds that played as silence, after a blank line; empty when none
+// did.
+std::string silencedLines(const std::vector<SilencedSound>& silenced) {
+    if (silenced.empty()) return std::string();
+    std::string lines = "\n";
+    for (const SilencedSound& sound : silenced)
+        lines += format(SILENCED, sound.path.c_str(), sound.notes);
+    return lines;
+}
+
+}  // namespace
+
+std::string chartMessage(const RenderResult& result, const std::string& shown,
+                         const std::string& output) {
+    switch (result.status) {
+        case RenderStatus::WRITTEN:
+            return silencedLines(result.silenced) + format(WRITTEN, output.c_str());
+        case RenderStatus::STOPPED:
+            return std::string();
+        case RenderStatus::PARSE_FAILED:
+            return format(PARSE_FAILED, shown.c_str()) + result.parseError + "\n";
+        case RenderStatus::OUTPUT_UNWRITABLE:
+            return format(CANNOT_WRITE, output.c_str());
+        case RenderStatus::PREVIEW_OUTSIDE_SONG:
+            return OUTSIDE_SONG;
+        case RenderStatus::WRITE_FAILED:
+            return silencedLines(result.silenced) + format(WRITE_FAILED, output.c_str());
+        default:
+            return CONVERT_FAILED;
+    }
+}
+
+std::string faultMessage(LibraryFault fault, const std::string& path) {
+    switch (fault) {
+        case LibraryFault::FOLDER_UNREADABLE:
+            return format(SOURCE_UNREADABLE, path.c_str());
+        case LibraryFault::OUTPUT_TAKEN:
+            return format(OUTPUT_TAKEN, path.c_str());
+        case LibraryFault::ARCHIVE_UNREADABLE:
+            return format(ARCHIVE_UNREADABLE, path.c_str());
+        case LibraryFault::ARCHIVE_TOO_LARGE:
+            return format(ARCHIVE_TOO_LARGE, path.c_str());
+        case LibraryFault::ARCHIVE_NOT_UNPACKED:
+            return format(ARCHIVE_NOT_UNPACKED, path.c_str());
+        default:
+            return std::string();
+    }
+}
+
+std::string chartMessage(const LibraryChart& chart) {
+    if (chart.fault != LibraryFault::NONE) return faultMessage(chart.fault, chart.faultPath);
+    return chartMessage(chart.render, chart.shown.empty() ? chart.path : chart.shown, chart.output);
+}

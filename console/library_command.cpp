@@ -1,0 +1,143 @@
+#include "console/library_command.h"
+
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+#include "console/chart_message.h"
+#include "library/plan.h"
+#include "library/report.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr char PROGRESS[] = "譜面 %d / %d 完了  失敗 %d  経過 %s  残り %s";
+constexpr char FAILED_CHART[] = "\n失敗した譜面 %s\n";
+constexpr char SUMMARY[] = "\n書き込み %d  失敗 %d  スキップ %d\n";
+constexpr char INTERRUPTED[] = "中断しました。未処理の譜面 %d\n";
+constexpr char REPORT_WRITTEN[] = "結果一覧を書き込みました %s\n";
+constexpr char REPORT_FAILED[] = "結果一覧を書き込めません %s\n";
+
+// Without a terminal the progress line is printed anew at most this often.
+constexpr double PLAIN_LINE_SECONDS = 2.0;
+
+// Set by Ctrl-C: charts that have not started stay so.
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) {
+    interrupted = true;
+}
+
+std::string clock(double seconds) {
+    const long total = static_cast<long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    return text;
+}
+
+// The progress line: redrawn in place on a terminal, else printed anew when charts finished,
+// at most every few seconds.
+class ProgressLine : public LibraryObserver {
+public:
+    ProgressLine() : terminal(isatty(fileno(stdout)) != 0) {}
+
+    void progress(const LibraryProgress& progress, bool last) override;
+
+private:
+    const bool terminal;
+    size_t drawnLength = 0;
+    double lastPlainLine = -PLAIN_LINE_SECONDS;
+    int lastPlainDone = -1;
+};
+
+void ProgressLine::progress(const LibraryProgress& progress, bool last) {
+    const int done = progress.done;
+    const int total = progress.total;
+    const double elapsed = progress.elapsed;
+    const bool due =
+        done > lastPlainDone && done > 0 && elapsed - lastPlainLine >= PLAIN_LINE_SECONDS;
+    if (!terminal && !last && !due) return;
+    const std::string remaining = done > 0 && done < total ? clock(elapsed * (total - done) / done)
+                                  : done == total          ? clock(0)
+                                                           : "-:--:--";
+    std::vector<char> line(std::snprintf(nullptr, 0, PROGRESS, done, total, progress.failed,
+                                         clock(elapsed).c_str(), remaining.c_str()) +
+                           1);
+    std::snprintf(line.data(), line.size(), PROGRESS, done, total, progress.failed,
+                  clock(elapsed).c_str(), remaining.c_str());
+    std::string text = line.data();
+    if (terminal) {
+        const size_t length = text.size();
+        if (length < drawnLength) text.append(drawnLength - length, ' ');
+        drawnLength = length;
+        std::printf("\r%s%s", text.c_str(), last ? "\n" : "");
+    } else {
+        std::printf("%s\n", text.c_str());
+        lastPlainLine = elapsed;
+        lastPlainDone = done;
+    }
+    std::fflush(stdout);
+}
+
+// Adds the paths of the list on standard input, one a line, blank lines passed over.
+void addStandardInput(LibraryPlan* plan) {
+    std::string line;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, stdin)) {
+        line += buffer;
+        if (line.back() != '\n' && !std::feof(stdin)) continue;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (!line.empty()) plan->addListed(line);
+        line.clear();
+    }
+}
+
+}  // namespace
+
+bool runLibraryCommand(const std::string& source, const std::string& outputFolder,
+                       const LibraryOptions& options) {
+    LibraryPlan plan(outputFolder);
+    if (source == "-") {
+        addStandardInput(&plan);
+    } else if (!plan.addSource(source)) {
+        std::fflush(stdout);
+        std::fputs(faultMessage(LibraryFault::FOLDER_UNREADABLE, source).c_str(), stderr);
+        return false;
+    }
+
+    ProgressLine progressLine;
+    interrupted = false;
+    void (*previous)(int) = std::signal(SIGINT, onInterrupt);
+    runLibrary(&plan, options, interrupted, progressLine);
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+
+    int written = 0;
+    int failed = 0;
+    int skipped = 0;
+    int pending = 0;
+    for (const LibraryChart& chart : plan.charts) {
+        if (chart.outcome == ChartOutcome::PENDING) ++pending;
+        if (chart.outcome == ChartOutcome::RENDERED) ++written;
+        if (chart.outcome == ChartOutcome::SKIPPED) ++skipped;
+        if (chart.outcome != ChartOutcome::FAILED) continue;
+        ++failed;
+        const std::string message = chartMessage(chart);
+        std::printf(FAILED_CHART, (chart.shown.empty() ? chart.path : chart.shown).c_str());
+        std::fputs(message.c_str() + (!message.empty() && message[0] == '\n'), stdout);
+    }
+    std::printf(SUMMARY, written, failed, skipped);
+    if (pending > 0) std::printf(INTERRUPTED, pending);
+    const std::string report = libraryReportPath(source, outputFolder);
+    const bool reported = writeLibraryReport(
+        report, plan, [](const LibraryChart& chart) { return chartMessage(chart); });
+    std::printf(reported ? REPORT_WRITTEN : REPORT_FAILED, report.c_str());
+    std::fflush(stdout);
+    return reported && failed == 0 && pending == 0;
+}

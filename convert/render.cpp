@@ -1,0 +1,134 @@
+#include "convert/render.h"
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "bms/bms.h"
+#include "bms/parser.h"
+#include "bms/word.h"
+#include "console/make_path.h"
+#include "convert/converter.h"
+#include "convert/sample_lookup.h"
+#include "convert/song_output.h"
+#include "wav/wav.h"
+
+namespace {
+
+constexpr int SAMPLE_COUNT = 1296;
+// Bytes of one frame and of one second of the converter's output, 16-bit stereo at 44100 Hz.
+constexpr int BYTES_PER_FRAME = 4;
+constexpr double BYTES_PER_SECOND = 176400.0;
+
+// The chart parser keeps the result code and line of one load per process, so loads and the
+// reading of their result take turns.
+std::mutex parserTurn;
+
+// The converter's callbacks, passed on to the observer.
+struct ConverterHooks {
+    RenderObserver& observer;
+    bool continueAnswer;
+
+    void progress(int value) { observer.progress(value); }
+    bool askContinue(const char* path) {
+        return continueAnswer || observer.continuePastUnusedSample(path);
+    }
+};
+
+bool isBmsonPath(const std::string& path) {
+    const std::string extension = ".bmson";
+    if (path.size() < extension.size()) return false;
+    for (size_t i = 0; i < extension.size(); ++i) {
+        char c = path[path.size() - extension.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
+RenderResult withStatus(RenderStatus status, RenderResult result = RenderResult()) {
+    result.status = status;
+    return result;
+}
+
+}  // namespace
+
+RenderResult renderChart(const std::string& chartPath, const std::string& outputPath,
+                         const RenderOptions& options, RenderObserver& observer) {
+    auto converter = std::make_unique<BmsConverter>();
+    converter->setDebug(options.debug);
+    converter->setCutOnRetrigger(options.cutOnRetrigger);
+    converter->setExtendedSamples(options.extendedSamples);
+    converter->setMissingSamplesSilent(options.missingSamplesSilent);
+    converter->setLoadingThreads(options.loaderThreads);
+    converter->setFinish(options.finish);
+    converter->setPlayerMode(options.playerMode, options.seed);
+    converter->setVolume(options.volume);
+    converter->setChartPath(chartPath.c_str());
+    {
+        std::lock_guard<std::mutex> turn(parserTurn);
+        if (!converter->openChart()) {
+            RenderResult result;
+            if (!isBmsonPath(chartPath)) {
+                result.parseErrorCode = BmsGetErrorCode();
+                result.parseErrorLine = BmsGetErrorLine();
+            }
+            result.parseError = converter->getParseError();
+            return withStatus(RenderStatus::PARSE_FAILED, std::move(result));
+        }
+    }
+    const bool outputExisted = outputExists(outputPath);
+    if (!observer.chartParsed(converter->getBmsChart(), outputExisted))
+        return withStatus(RenderStatus::STOPPED);
+
+    // Test that the output can be written before the long work starts; a file made only by
+    // this test is removed again when no song comes of the run.
+    if (!probeOutput(outputPath)) return withStatus(RenderStatus::OUTPUT_UNWRITABLE);
+    auto discardOutput = [&](RenderResult result) {
+        if (!outputExisted) std::remove(outputPath.c_str());
+        return result;
+    };
+    if (!observer.outputReady()) return discardOutput(withStatus(RenderStatus::STOPPED));
+
+    ConverterHooks hooks{observer, options.continuePastUnusedSamples};
+    converter->setProgressCallback(&hooks, &ConverterHooks::progress);
+    converter->setContinueCallback(&hooks, &ConverterHooks::askContinue);
+    std::unique_ptr<LuWav> song(converter->convert());
+    RenderResult result;
+    result.failedSoundPath = converter->getFailedWavPath();
+    if (!song) {
+        return discardOutput(withStatus(converter->isPreviewOutsideSong()
+                                            ? RenderStatus::PREVIEW_OUTSIDE_SONG
+                                            : RenderStatus::CONVERT_FAILED,
+                                        std::move(result)));
+    }
+    for (const BmsConverter::SilencedSample& sample : converter->getSilencedSamples())
+        result.silenced.push_back({sample.path, sample.notes});
+    // The chart and the converter's buffers go before the song is written.
+    converter.reset();
+
+    if (!writeSong(*song, outputPath))
+        return discardOutput(withStatus(RenderStatus::WRITE_FAILED, std::move(result)));
+    result.outputBytes = song->getDataSize();
+    result.outputFrames = result.outputBytes / BYTES_PER_FRAME;
+    result.outputSeconds = song->getDataSize() / BYTES_PER_SECOND;
+    return withStatus(RenderStatus::WRITTEN, std::move(result));
+}
+
+std::vector<std::string> chartSoundFiles(const BmsBms& chart, const std::string& chartPath,
+                                         const RenderOptions& options) {
+    // The folder as the converter takes it from the chart's path.
+    std::vector<char> path(chartPath.begin(), chartPath.end());
+    path.push_back('\0');
+    makePath(path.data(), true, true, false, false);
+    const std::string folder = path.data();
+    std::vector<std::string> names;
+    for (int id = 0; id < SAMPLE_COUNT; ++id) {
+        const char* name = chart.getWavs()->get(BmsWord(id));
+        if (*name != '\0') names.push_back(name);
+    }
+    if (options.extendedSamples) return findSampleFiles(folder, names);
+    std::vector<std::string> files;
+    for (const std::string& name : names) files.push_back(folder + name);
+    return files;
+}

@@ -1,0 +1,33 @@
+#include "library/freshness.h"
+
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool modified(const std::string& path, fs::file_time_type* time) {
+    std::error_code error;
+    *time = fs::last_write_time(fs::path(path), error);
+    return !error;
+}
+
+}  // namespace
+
+bool outputNewer(const std::string& output, const std::string& source, fs::file_time_type* time) {
+    std::error_code error;
+    const fs::path file(output);
+    if (!fs::is_regular_file(file, error) || fs::file_size(file, error) == 0 || error) return false;
+    fs::file_time_type sourceTime;
+    return modified(output, time) && modified(source, &sourceTime) && *time > sourceTime;
+}
+
+bool soundsOlder(const BmsBms& chart, const std::string& chartPath, const RenderOptions& options,
+                 fs::file_time_type outputTime) {
+    for (const std::string& path : chartSoundFiles(chart, chartPath, options)) {
+        fs::file_time_type time;
+        if (!path.empty() && modified(path, &time) && time >= outputTime) return false;
+    }
+    return true;
+}

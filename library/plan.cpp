@@ -1,0 +1,75 @@
+#include "library/plan.h"
+
+#include "convert/song_output.h"
+#include "library/archive_charts.h"
+#include "library/chart_finder.h"
+#include "library/paths.h"
+
+void LibraryPlan::addFailure(const std::string& shown, LibraryFault fault,
+                             const std::string& faultPath) {
+    LibraryChart chart;
+    chart.shown = shown;
+    chart.outcome = ChartOutcome::FAILED;
+    chart.fault = fault;
+    chart.faultPath = faultPath;
+    charts.push_back(chart);
+}
+
+void LibraryPlan::addChart(const std::string& path, const std::string& shown,
+                           const std::string& output, LibraryTask* task) {
+    if (!outputs.insert(output).second) {
+        addFailure(shown, LibraryFault::OUTPUT_TAKEN, output);
+        return;
+    }
+    LibraryChart chart;
+    chart.path = path;
+    chart.shown = shown;
+    chart.output = output;
+    task->charts.push_back(charts.size());
+    charts.push_back(chart);
+}
+
+// `tree` is the path below the output folder that the found file mirrors.
+void LibraryPlan::addFound(const FoundFile& found, const std::string& tree) {
+    const std::string& out = outputFolder;
+    LibraryTask task;
+    if (found.kind == FoundKind::UNREADABLE_FOLDER) {
+        addFailure(found.path, LibraryFault::FOLDER_UNREADABLE, found.path);
+        return;
+    }
+    if (found.kind == FoundKind::CHART) {
+        const std::string output = out.empty()
+                                       ? proposeOutputPath(found.path)
+                                       : joinPath(out, proposeOutputPath(mirroredPath(tree)));
+        addChart(found.path, "", output, &task);
+    } else {
+        if (!archivesSupported()) return;
+        std::vector<std::string> members;
+        if (!listArchiveCharts(found.path, &members)) {
+            addFailure(found.path, LibraryFault::ARCHIVE_UNREADABLE, found.path);
+            return;
+        }
+        task.archive = found.path;
+        const std::string folder =
+            out.empty() ? folderOf(found.path) : joinPath(out, folderOf(mirroredPath(tree)));
+        for (const std::string& member : members) {
+            const std::string readable = readableMemberName(member);
+            addChart(member, joinPath(found.path, readable),
+                     folder + proposeOutputPath(nameOf(readable)), &task);
+        }
+    }
+    if (!task.charts.empty()) tasks.push_back(task);
+}
+
+bool LibraryPlan::addSource(const std::string& source) {
+    std::vector<FoundFile> found;
+    if (!findCharts(source, &found)) return false;
+    for (const FoundFile& file : found) addFound(file, file.relative);
+    return true;
+}
+
+void LibraryPlan::addListed(const std::string& path) {
+    std::vector<FoundFile> found;
+    if (!findCharts(path, &found)) found.push_back({FoundKind::CHART, path, path});
+    for (const FoundFile& file : found) addFound(file, file.path);
+}
