@@ -21,10 +21,7 @@ public:
         // The walk ends at the last tic the chart has before it is made ready to play.
         timeline.reset(new BmsTimeline(chart, debug, std::move(progress)));
         if (playerMode) BmsClearLongNoteEnds(chart);
-        const BmsRegistArray* wavs = chart->getWavs();
-        std::vector<std::string> names(SLOT_COUNT);
-        for (int id = 0; id < SLOT_COUNT; ++id) names[id] = wavs->get(BmsWord(id));
-        return names;
+        return bmsSlotNames(*chart);
     }
 
     int keySoundVolume(int volume) const override {
@@ -61,6 +58,13 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::string> bmsSlotNames(const BmsBms& chart) {
+    const BmsRegistArray* wavs = chart.getWavs();
+    std::vector<std::string> names(SLOT_COUNT);
+    for (int id = 0; id < SLOT_COUNT; ++id) names[id] = wavs->get(BmsWord(id));
+    return names;
+}
 
 std::unique_ptr<ChartSource> makeBmsSource(BmsBms* chart, bool playerMode) {
     return std::make_unique<BmsSource>(chart, playerMode);

@@ -77,6 +77,17 @@ private:
 
 }  // namespace
 
+bool isBmsonChartPath(const std::string& path) {
+    const std::string extension = ".bmson";
+    if (path.size() < extension.size()) return false;
+    for (size_t i = 0; i < extension.size(); ++i) {
+        char c = path[path.size() - extension.size() + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
 std::unique_ptr<ChartSource> openBmsonSource(const std::string& path, bool debug,
                                              std::string* error) {
     std::unique_ptr<BmsonChart> chart(new BmsonChart);

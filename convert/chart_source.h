@@ -51,6 +51,13 @@ public:
     virtual bool failed() const = 0;
 };
 
+// Whether the chart at `path` is a bmson chart: its name ends in ".bmson", in any case. Other
+// charts are BMS charts.
+bool isBmsonChartPath(const std::string& path);
+
+// The key sound file of each #WAV slot of a BMS chart, empty for a slot without one.
+std::vector<std::string> bmsSlotNames(const BmsBms& chart);
+
 // A parsed BMS chart, which stays the caller's; in `playerMode` it plays as a player plays it
 // (#LNOBJ ends and #VOLWAV).
 std::unique_ptr<ChartSource> makeBmsSource(BmsBms* chart, bool playerMode);

@@ -24,17 +24,6 @@ constexpr int NEVER_STARTED = -536870912;
 constexpr int64_t SPARE_BYTES = 176400;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
 
-bool isBmsonPath(const std::string& path) {
-    const std::string extension = ".bmson";
-    if (path.size() < extension.size()) return false;
-    for (size_t i = 0; i < extension.size(); ++i) {
-        char c = path[path.size() - extension.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != extension[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 BmsConverter::BmsConverter() = default;
@@ -55,7 +44,7 @@ bool BmsConverter::openChart() {
     if (opened) return false;
     opened = true;
     if (debug) std::printf("file open %s\n", chartPath.c_str());
-    if (isBmsonPath(chartPath)) {
+    if (isBmsonChartPath(chartPath)) {
         source = openBmsonSource(chartPath, debug, &bmsonError);
         return source != nullptr;
     }
@@ -81,7 +70,7 @@ BmsBms* BmsConverter::open() {
 }
 
 std::string BmsConverter::getParseError() const {
-    if (isBmsonPath(chartPath)) return bmsonError;
+    if (isBmsonChartPath(chartPath)) return bmsonError;
     return "line " + std::to_string(parseErrorLine) + " : " + BmsErrorText(parseErrorCode);
 }
 

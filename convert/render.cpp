@@ -2,12 +2,10 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 
 #include "bms/bms.h"
-#include "bms/parser.h"
-#include "bms/word.h"
 #include "console/make_path.h"
+#include "convert/chart_source.h"
 #include "convert/converter.h"
 #include "convert/sample_lookup.h"
 #include "convert/song_output.h"
@@ -15,14 +13,9 @@
 
 namespace {
 
-constexpr int SAMPLE_COUNT = 1296;
 // Bytes of one frame and of one second of the converter's output, 16-bit stereo at 44100 Hz.
 constexpr int BYTES_PER_FRAME = 4;
 constexpr double BYTES_PER_SECOND = 176400.0;
-
-// The chart parser keeps the result code and line of one load per process, so loads and the
-// reading of their result take turns.
-std::mutex parserTurn;
 
 // The converter's callbacks, passed on to the observer.
 struct ConverterHooks {
@@ -34,17 +27,6 @@ struct ConverterHooks {
         return continueAnswer || observer.continuePastUnusedSample(path);
     }
 };
-
-bool isBmsonPath(const std::string& path) {
-    const std::string extension = ".bmson";
-    if (path.size() < extension.size()) return false;
-    for (size_t i = 0; i < extension.size(); ++i) {
-        char c = path[path.size() - extension.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != extension[i]) return false;
-    }
-    return true;
-}
 
 RenderResult withStatus(RenderStatus status, RenderResult result = RenderResult()) {
     result.status = status;
@@ -65,17 +47,12 @@ RenderResult renderChart(const std::string& chartPath, const std::string& output
     converter->setPlayerMode(options.playerMode, options.seed);
     converter->setVolume(options.volume);
     converter->setChartPath(chartPath.c_str());
-    {
-        std::lock_guard<std::mutex> turn(parserTurn);
-        if (!converter->openChart()) {
-            RenderResult result;
-            if (!isBmsonPath(chartPath)) {
-                result.parseErrorCode = BmsGetErrorCode();
-                result.parseErrorLine = BmsGetErrorLine();
-            }
-            result.parseError = converter->getParseError();
-            return withStatus(RenderStatus::PARSE_FAILED, std::move(result));
-        }
+    if (!converter->openChart()) {
+        RenderResult result;
+        result.parseErrorCode = converter->getParseErrorCode();
+        result.parseErrorLine = converter->getParseErrorLine();
+        result.parseError = converter->getParseError();
+        return withStatus(RenderStatus::PARSE_FAILED, std::move(result));
     }
     const bool outputExisted = outputExists(outputPath);
     if (!observer.chartParsed(converter->getBmsChart(), outputExisted))
@@ -123,9 +100,8 @@ std::vector<std::string> chartSoundFiles(const BmsBms& chart, const std::string&
     makePath(path.data(), true, true, false, false);
     const std::string folder = path.data();
     std::vector<std::string> names;
-    for (int id = 0; id < SAMPLE_COUNT; ++id) {
-        const char* name = chart.getWavs()->get(BmsWord(id));
-        if (*name != '\0') names.push_back(name);
+    for (const std::string& name : bmsSlotNames(chart)) {
+        if (!name.empty()) names.push_back(name);
     }
     if (options.extendedSamples) return findSampleFiles(folder, names);
     std::vector<std::string> files;
