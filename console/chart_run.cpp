@@ -8,7 +8,7 @@
 
 #include "console/make_path.h"
 #include "convert/converter.h"
-#include "wav/sound_file_writer.h"
+#include "song/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {

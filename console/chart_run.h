@@ -48,7 +48,7 @@ using ChartUpToDate = std::function<bool(const BmsBms& chart)>;
 std::string proposeOutputPath(const std::string& chartPath);
 
 // Parses the chart at `chartPath` and renders it into `outputPath`, in the format that the
-// output's name asks for (wav/sound_file_writer.h); messages name the chart
+// output's name asks for (song/sound_file_writer.h); messages name the chart
 // `shownPath`, or `chartPath` when that is empty. `progress` (may be null)
 // sees the converter's progress values; `upToDate` (may be empty) may skip the chart once it
 // parsed. A failed render leaves no file at `outputPath` that was not there before, and a file

@@ -18,7 +18,7 @@
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
-#include "wav/sound_file_writer.h"
+#include "song/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {

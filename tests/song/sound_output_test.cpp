@@ -18,11 +18,12 @@
 #include <sys/resource.h>
 #endif
 
+#include "song/loudness.h"
+#include "song/mix_accumulator.h"
+#include "song/mix_bus.h"
+#include "song/preview.h"
+#include "song/sound_file_writer.h"
 #include "tests/test_util.h"
-#include "wav/loudness.h"
-#include "wav/mix_accumulator.h"
-#include "wav/preview.h"
-#include "wav/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {
@@ -211,16 +212,22 @@ TEST(LuPreviewTest, FindsTheWindowWithinTheSong) {
     }
 }
 
-TEST(LuPreviewTest, CutsAndFadesBothKindsOfSong) {
+TEST(LuPreviewTest, CutsAndFadesOnBothBuses) {
     // Six seconds at 10000; the window from 1 s to 5 s fades in over 44100 frames and out
     // over 88200. Frame 0 is silent, frame 22050 at half, frame 44100 whole, and the fade-out
     // reaches half 44100 frames before the last frame, which is silent.
     const int64_t frames = 44100 * 6;
-    LuWav song = soundOf(std::vector<int16_t>(frames * 2, 10000));
-    LuMixAccumulator mix;
-    ASSERT_TRUE(mix.mixin(0, song));
-    ASSERT_TRUE(LuCutPreview(1, 4, &song));
-    ASSERT_TRUE(LuCutPreview(1, 4, &mix));
+    const LuWav sound = soundOf(std::vector<int16_t>(frames * 2, 10000));
+    LuSaturatingBus saturating(false);
+    LuFloatBus floating(false);
+    ASSERT_TRUE(saturating.reset() && saturating.mixin(0, sound));
+    ASSERT_TRUE(floating.reset() && floating.mixin(0, sound));
+    ASSERT_TRUE(saturating.cutPreview(1, 4));
+    ASSERT_TRUE(floating.cutPreview(1, 4));
+    EXPECT_FALSE(saturating.cutPreview(4, 1));
+    const std::unique_ptr<LuWav> taken = saturating.takeSong();
+    const LuWav& song = *taken;
+    const LuMixAccumulator& mix = floating.getSum();
     const int64_t count = 44100 * 4;
     EXPECT_EQ(count * 4, song.data_size);
     EXPECT_EQ(count, mix.frameCount());
@@ -237,8 +244,6 @@ TEST(LuPreviewTest, CutsAndFadesBothKindsOfSong) {
         EXPECT_EQ(c.expected, samples[2 * c.frame + 1]);
         EXPECT_NEAR(c.expected / 32768.0, mix.samples()[2 * c.frame], 0.5 / 32768);
     }
-    EXPECT_FALSE(LuCutPreview(4, 1, &song));
-    EXPECT_EQ(count * 4, song.data_size);
 }
 
 TEST(LuLoudnessTest, MeasuresASineAndChoosesTheGain) {
