@@ -6,9 +6,10 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "console/make_path.h"
 #include "convert/converter.h"
 #include "song/sound_file_writer.h"
+#include "text/format.h"
+#include "text/make_path.h"
 #include "wav/wav.h"
 
 namespace {
@@ -34,12 +35,6 @@ struct ContinueAnswer {
     bool ask(const char* /*path*/) { return answer; }
 };
 
-std::string format(const char* pattern, const char* text) {
-    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, text) + 1);
-    std::snprintf(buffer.data(), buffer.size(), pattern, text);
-    return buffer.data();
-}
-
 // Whether anything is at `path`, a link that leads nowhere included.
 bool pathExists(const char* path) {
     struct stat status;
@@ -57,10 +52,7 @@ std::string silencedLines(const BmsConverter& converter) {
     if (silenced.empty()) return std::string();
     std::string lines = "\n";
     for (const BmsConverter::SilencedSample& sample : silenced) {
-        std::vector<char> line(
-            std::snprintf(nullptr, 0, SILENCED, sample.path.c_str(), sample.notes) + 1);
-        std::snprintf(line.data(), line.size(), SILENCED, sample.path.c_str(), sample.notes);
-        lines += line.data();
+        lines += format(SILENCED, sample.path, sample.notes);
     }
     return lines;
 }

@@ -17,8 +17,9 @@
 #include "bms/word.h"
 #include "console/archive_charts.h"
 #include "console/chart_finder.h"
-#include "console/make_path.h"
 #include "convert/sample_lookup.h"
+#include "text/format.h"
+#include "text/make_path.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -77,12 +78,6 @@ struct Task {
     std::string archive;
     std::vector<size_t> charts;
 };
-
-std::string format(const char* pattern, const std::string& text) {
-    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, text.c_str()) + 1);
-    std::snprintf(buffer.data(), buffer.size(), pattern, text.c_str());
-    return buffer.data();
-}
 
 std::string join(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
@@ -416,12 +411,7 @@ void LibraryRun::drawProgress(bool last) {
     const std::string remaining = done > 0 && done < total ? clock(elapsed * (total - done) / done)
                                   : done == total          ? clock(0)
                                                            : "-:--:--";
-    std::vector<char> line(std::snprintf(nullptr, 0, PROGRESS, done, total, failed,
-                                         clock(elapsed).c_str(), remaining.c_str()) +
-                           1);
-    std::snprintf(line.data(), line.size(), PROGRESS, done, total, failed, clock(elapsed).c_str(),
-                  remaining.c_str());
-    std::string text = line.data();
+    std::string text = format(PROGRESS, done, total, failed, clock(elapsed), remaining);
     if (terminal) {
         const size_t length = text.size();
         if (length < drawnLength) text.append(drawnLength - length, ' ');

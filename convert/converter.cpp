@@ -12,13 +12,13 @@
 #include "bms/parser.h"
 #include "bmson/chart.h"
 #include "bmson/timeline.h"
-#include "console/make_path.h"
 #include "convert/conversion_job.h"
-#include "convert/number_text.h"
 #include "convert/player_mode.h"
 #include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
 #include "convert/tic_steps.h"
+#include "text/make_path.h"
+#include "text/number.h"
 #include "wav/wav.h"
 
 namespace {

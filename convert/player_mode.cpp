@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "bms/bms.h"
-#include "convert/number_text.h"
+#include "text/number.h"
 
 namespace {
 

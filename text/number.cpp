@@ -1,6 +1,8 @@
-#include "convert/number_text.h"
+#include "text/number.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -32,4 +34,15 @@ bool readDecimalInt(const char* text, int* value) {
     else
         *value = static_cast<int>(magnitude > LIMIT ? LIMIT : magnitude);
     return true;
+}
+
+bool readPlainDecimal(const std::string& text, double* value) {
+    const size_t digits = text.find_first_not_of("0123456789");
+    const size_t fraction = digits == std::string::npos || text[digits] != '.'
+                                ? digits
+                                : text.find_first_not_of("0123456789", digits + 1);
+    if (fraction != std::string::npos || text.find_first_of("0123456789") == std::string::npos)
+        return false;
+    *value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(*value);
 }
