@@ -23,7 +23,7 @@ constexpr char OUTSIDE_SONG[] = "\nプレビューの開始位置が曲の長さ
 constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
 
 // Bytes of one second of the converter's output, 16-bit stereo at 44100 Hz.
-constexpr double BYTES_PER_SECOND = 176400.0;
+constexpr double BYTES_PER_SECOND = LU_BYTES_PER_SECOND;
 
 // The chart library keeps the result code and line of one load per process, so loads and the
 // reading of their result take turns.

@@ -20,6 +20,7 @@
 #include "convert/sample_lookup.h"
 #include "text/format.h"
 #include "text/make_path.h"
+#include "wav/wav.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -44,8 +45,8 @@ constexpr char OUTPUT_TAKEN[] = "\n出力先が他の譜面と重なります %s
 
 constexpr char REPORT_NAME[] = "keymix-report.tsv";
 constexpr char REPORT_HEADER[] = "chart\tstatus\tmessage\tseconds\toutput\tlength\n";
-constexpr int SAMPLE_COUNT = 1296;
-constexpr double BYTES_PER_SECOND = 176400.0;
+constexpr int SAMPLE_COUNT = BMS_WORD_COUNT;
+constexpr double BYTES_PER_SECOND = LU_BYTES_PER_SECOND;
 constexpr int WAV_HEADER_BYTES = 44;
 // Without a terminal the progress line is printed anew at most this often.
 constexpr double PLAIN_LINE_SECONDS = 2.0;

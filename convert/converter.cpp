@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int SAMPLE_COUNT = 1296;
+constexpr int SAMPLE_COUNT = BMS_WORD_COUNT;
 // Far before any real frame, so a first trigger has nothing left to cut.
 constexpr int NEVER_STARTED = -536870912;
 constexpr double DEFAULT_TEMPO = 120.0;
@@ -31,7 +31,7 @@ constexpr double DEFAULT_TEMPO = 120.0;
 constexpr long double FRAMES_PER_MINUTE = 2646000.0L;
 constexpr int TICS_PER_BEAT = 96;
 // One second of 16-bit stereo sound at 44100 Hz.
-constexpr int64_t SPARE_BYTES = 176400;
+constexpr int64_t SPARE_BYTES = LU_BYTES_PER_SECOND;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
 
 bool isSpace(char c) {
