@@ -10,10 +10,7 @@
 #include <string>
 #include <thread>
 #include <vector>
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#else
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #endif
@@ -28,6 +25,7 @@
 
 namespace {
 
+using test_util::soxInfo;
 using test_util::TempDir;
 
 constexpr double PI = 3.14159265358979323846;
@@ -80,19 +78,6 @@ double rmsOf(const std::vector<float>& samples) {
     double sum = 0;
     for (float s : samples) sum += s * s;
     return std::sqrt(sum / samples.size());
-}
-
-// What `sox --i -<flag>` says of the file; empty when sox is missing or cannot read it.
-std::string soxInfo(const std::string& path, const char* flag) {
-    std::string command = std::string("sox --i -") + flag + " '" + path + "' 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "";
-    char line[128] = "";
-    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
-    pclose(pipe);
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
 }
 
 // Names in a folder, to show that no temporary file is left.
