@@ -6,7 +6,7 @@
 
 #include "bms/bms.h"
 #include "bms/channel_roles.h"
-#include "text/number_text.h"
+#include "text/number.h"
 
 int BmsClearLongNoteEnds(BmsBms* chart) {
     const char* text = chart->getHeaders()->get("LNOBJ");

@@ -6,11 +6,11 @@
 
 #include "bms/word.h"
 
-// 1296 slots indexed by a word's numeric value, each empty or holding an owned
+// One slot per word, indexed by the word's numeric value, each empty or holding an owned
 // text stored exactly as given.
 class BmsRegistArray {
 public:
-    static constexpr int SLOT_COUNT = 1296;
+    static constexpr int SLOT_COUNT = BMS_WORD_COUNT;
 
     // The prefix is kept upper-cased; null gives an empty prefix.
     explicit BmsRegistArray(const char* prefix);

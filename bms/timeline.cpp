@@ -8,7 +8,7 @@
 
 #include "bms/bms.h"
 #include "bms/channel_roles.h"
-#include "text/number_text.h"
+#include "text/number.h"
 
 namespace {
 

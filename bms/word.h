@@ -2,6 +2,9 @@
 #ifndef BMS_WORD_H_
 #define BMS_WORD_H_
 
+// The words "00" to "ZZ": two base-36 digits.
+constexpr int BMS_WORD_COUNT = 36 * 36;
+
 // True for the ASCII letters and digits 0-9, A-Z, a-z; every other value,
 // bytes from 0x80 up and end of file (-1) included, is neither.
 bool BmsIsLetterOrDigit(int c);

@@ -1,15 +1,13 @@
 #include "console/keymix.h"
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "console/chart_message.h"
 #include "console/library_command.h"
 #include "convert/render.h"
 #include "convert/song_output.h"
-#include "text/number_text.h"
+#include "text/number.h"
 
 namespace {
 
@@ -36,25 +34,13 @@ struct Settings {
     bool force = false;
 };
 
-// Reads decimal seconds: digits with an optional fraction, as "12" or "7.5", and nothing else.
-// False for any other text and for a number too large to hold.
-bool readSeconds(const std::string& text, double* seconds) {
-    const size_t digits = text.find_first_not_of("0123456789");
-    const size_t fraction = digits == std::string::npos || text[digits] != '.'
-                                ? digits
-                                : text.find_first_not_of("0123456789", digits + 1);
-    if (fraction != std::string::npos || text.find_first_of("0123456789") == std::string::npos)
-        return false;
-    *seconds = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(*seconds);
-}
-
 // Reads the preview window "START,LENGTH" of option -w into `finish`. False unless both are
 // decimal seconds and the length is not zero.
 bool readWindow(const std::string& text, SongFinish* finish) {
     const size_t comma = text.find(',');
-    if (comma == std::string::npos || !readSeconds(text.substr(0, comma), &finish->previewStart) ||
-        !readSeconds(text.substr(comma + 1), &finish->previewLength) ||
+    if (comma == std::string::npos ||
+        !readPlainDecimal(text.substr(0, comma), &finish->previewStart) ||
+        !readPlainDecimal(text.substr(comma + 1), &finish->previewLength) ||
         !(finish->previewLength > 0))
         return false;
     finish->preview = true;

@@ -9,11 +9,11 @@
 
 #include "bms/bms.h"
 #include "bms/parser.h"
-#include "console/make_path.h"
 #include "convert/chart_source.h"
 #include "convert/conversion_job.h"
 #include "convert/sample_loader.h"
 #include "convert/sample_lookup.h"
+#include "text/make_path.h"
 #include "wav/wav.h"
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 // Far before any real frame, so a first trigger has nothing left to cut.
 constexpr int NEVER_STARTED = -536870912;
 // One second of 16-bit stereo sound at 44100 Hz.
-constexpr int64_t SPARE_BYTES = 176400;
+constexpr int64_t SPARE_BYTES = LU_BYTES_PER_SECOND;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
 
 }  // namespace
@@ -110,22 +110,14 @@ void BmsConverter::startJob(Job& job) {
 
 bool BmsConverter::startMix(Job& job) {
     if (debug) std::printf("max_data_size_of_wavs is %d\n", job.largestSize);
-    if (finish.normalise) {
-        job.sum.reset(new LuMixAccumulator);
-        job.sum->setDebug(debug);
-        job.target.unsaturated = job.sum.get();
-        return job.sum->reset();
-    }
-    job.mix.reset(new LuWav);
-    job.mix->setDebug(debug);
-    job.target.saturated = job.mix.get();
-    return job.mix->reset();
+    job.bus = makeMixBus(finish, debug);
+    return job.bus->reset();
 }
 
 void BmsConverter::hintMixSize(Job& job, int64_t frames) {
     // Only a hint for the block's size: skipped when it leaves the int range.
     const int64_t room = frames * 4 + job.largestSize + SPARE_BYTES;
-    if (room <= INT_LIMIT) job.target.extend(room);
+    if (room <= INT_LIMIT) job.bus->extend(room);
 }
 
 bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
@@ -135,10 +127,10 @@ bool BmsConverter::trigger(Job& job, int frame, int slot, bool cut) {
     if (INT64_C(4) * frame + sample->getDataSize() > INT_LIMIT) return false;
     if (cut) {
         const int64_t skip = static_cast<int64_t>(frame) - job.lastStart[slot];
-        if (!job.target.deduct(frame, *sample, static_cast<int>(std::min(skip, INT_LIMIT))))
+        if (!job.bus->deduct(frame, *sample, static_cast<int>(std::min(skip, INT_LIMIT))))
             return false;
     }
-    if (!job.target.mixin(frame, *sample)) return false;
+    if (!job.bus->mixin(frame, *sample)) return false;
     job.lastStart[slot] = frame;
     return true;
 }
@@ -147,14 +139,7 @@ LuWav* BmsConverter::finishMix(Job& job) {
     // The key sounds are done with; their memory goes before the song's last copy is made.
     job.samples.clear();
     std::unique_ptr<LuWav> song;
-    FinishStatus status;
-    if (job.sum) {
-        song.reset(new LuWav);
-        status = finishSong(finish, debug, job.sum.get(), song.get());
-    } else {
-        song = std::move(job.mix);
-        status = finishSong(finish, song.get());
-    }
+    const FinishStatus status = finishSong(finish, job.bus.get(), &song);
     previewOutsideSong = status == FinishStatus::OUTSIDE_SONG;
     return status == FinishStatus::DONE ? song.release() : nullptr;
 }

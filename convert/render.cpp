@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "bms/bms.h"
-#include "console/make_path.h"
+#include "text/make_path.h"
 #include "convert/chart_source.h"
 #include "convert/converter.h"
 #include "convert/sample_lookup.h"

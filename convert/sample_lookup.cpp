@@ -4,13 +4,12 @@
 
 #ifndef _WIN32
 #include <dirent.h>
-#include <iconv.h>
-#include <langinfo.h>
-#include <locale.h>
 #endif
 
 #include <algorithm>
 #include <map>
+
+#include "text/encoding.h"
 
 namespace {
 
@@ -191,41 +190,6 @@ private:
 #ifndef _WIN32
 // The encodings in which a name is read besides as written, in the order they are tried.
 const char* const ENCODINGS[] = {"CP932", "CP949", "UTF-8"};
-
-// Reads names in one encoding and spells them in the locale's.
-class NameConverter {
-public:
-    NameConverter(const std::string& codeset, const char* encoding)
-        : converter(iconv_open(codeset.c_str(), encoding)) {}
-    ~NameConverter() {
-        if (usable()) iconv_close(converter);
-    }
-    NameConverter(const NameConverter&) = delete;
-    NameConverter& operator=(const NameConverter&) = delete;
-
-    // False when `name` is no text in the encoding.
-    bool convert(const std::string& name, std::string* spelling) {
-        if (!usable()) return false;
-        iconv(converter, nullptr, nullptr, nullptr, nullptr);
-        std::vector<char> input(name.begin(), name.end());
-        // A byte becomes at most 3 bytes of UTF-8; other targets need less.
-        std::vector<char> output(name.size() * 4 + 4);
-        char* in = input.data();
-        size_t inLeft = input.size();
-        char* out = output.data();
-        size_t outLeft = output.size();
-        if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) ||
-            inLeft != 0)
-            return false;
-        spelling->assign(output.data(), out);
-        return true;
-    }
-
-private:
-    bool usable() const { return converter != reinterpret_cast<iconv_t>(-1); }
-
-    const iconv_t converter;
-};
 #endif
 
 }  // namespace
@@ -242,7 +206,7 @@ std::vector<std::string> findSampleFiles(const std::string& directory,
 #ifndef _WIN32
     const std::string codeset = localeCodeset();
     for (const char* encoding : ENCODINGS) {
-        NameConverter converter(codeset, encoding);
+        TextConverter converter(codeset.c_str(), encoding);
         std::vector<std::string> reading(names.size());
         for (size_t i = 0; i < names.size(); ++i) {
             std::string spelling;
@@ -274,21 +238,3 @@ std::vector<std::string> findSampleFiles(const std::string& directory,
 std::string findSampleFile(const std::string& directory, const std::string& name) {
     return findSampleFiles(directory, {name})[0];
 }
-
-#ifndef _WIN32
-// The character set of the locale that the environment names, read without changing the
-// program's own locale. The C locale stands for UTF-8, which file systems use today.
-std::string localeCodeset() {
-    std::string codeset;
-    const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-    if (locale) {
-        const char* name = nl_langinfo_l(CODESET, locale);
-        if (name) codeset = name;
-        freelocale(locale);
-    }
-    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII" ||
-        codeset == "US-ASCII")
-        return "UTF-8";
-    return codeset;
-}
-#endif

@@ -30,10 +30,4 @@ std::vector<std::string> findSampleFiles(const std::string& directory,
 // The file of a single name, as `findSampleFiles` finds it.
 std::string findSampleFile(const std::string& directory, const std::string& name);
 
-#ifndef _WIN32
-// The character set of the locale that the environment names, read without changing the
-// program's own locale; the C locale stands for UTF-8, which file systems use today.
-std::string localeCodeset();
-#endif
-
 #endif  // CONVERT_SAMPLE_LOOKUP_H_

@@ -1,28 +1,16 @@
 #include "convert/song_finish.h"
 
-#include <cstdio>
-
-#include "wav/loudness.h"
-#include "wav/mix_accumulator.h"
-#include "wav/preview.h"
+#include "song/mix_bus.h"
 #include "wav/wav.h"
 
-FinishStatus finishSong(const SongFinish& finish, LuWav* song) {
-    if (finish.preview && !LuCutPreview(finish.previewStart, finish.previewLength, song))
-        return FinishStatus::OUTSIDE_SONG;
-    return FinishStatus::DONE;
+std::unique_ptr<LuMixBus> makeMixBus(const SongFinish& finish, bool debug) {
+    if (finish.normalise) return std::unique_ptr<LuMixBus>(new LuFloatBus(debug));
+    return std::unique_ptr<LuMixBus>(new LuSaturatingBus(debug));
 }
 
-FinishStatus finishSong(const SongFinish& finish, bool debug, LuMixAccumulator* mix, LuWav* out) {
-    if (finish.preview && !LuCutPreview(finish.previewStart, finish.previewLength, mix))
+FinishStatus finishSong(const SongFinish& finish, LuMixBus* bus, std::unique_ptr<LuWav>* song) {
+    if (finish.preview && !bus->cutPreview(finish.previewStart, finish.previewLength))
         return FinishStatus::OUTSIDE_SONG;
-    LuLoudness measured;
-    double gain = 1.0;
-    if (!LuNormalise(*mix, out, &measured, &gain)) return FinishStatus::FAILED;
-    if (debug) {
-        std::printf("integrated loudness is %lf LUFS\n", measured.integrated);
-        std::printf("true peak is %lf dBTP\n", measured.truePeak);
-        std::printf("normalising gain is %lf\n", gain);
-    }
-    return FinishStatus::DONE;
+    *song = bus->takeSong();
+    return *song ? FinishStatus::DONE : FinishStatus::FAILED;
 }

@@ -1,17 +1,20 @@
-// The last steps of a conversion, after the mix: the preview window cut from the song and the
-// loudness normalisation, with their trace lines.
+// The last steps of a conversion: the mix bus that suits what is done to the song, and the
+// preview window cut from the song before it is taken from the bus.
 #ifndef CONVERT_SONG_FINISH_H_
 #define CONVERT_SONG_FINISH_H_
 
-class LuMixAccumulator;
+#include <memory>
+
+class LuMixBus;
 class LuWav;
 
 // What is done to the mixed song before it is handed out; left alone, nothing.
 struct SongFinish {
-    // The mix is summed without saturation and scaled once to the target loudness (wav/loudness.h).
+    // The mix is summed without saturation and scaled once to the target loudness
+    // (song/loudness.h).
     bool normalise = false;
     // Only the window of `previewLength` seconds from `previewStart` on, faded in and out
-    // (wav/preview.h).
+    // (song/preview.h).
     bool preview = false;
     double previewStart = 0.0;
     double previewLength = 0.0;
@@ -19,13 +22,13 @@ struct SongFinish {
 
 enum class FinishStatus { DONE, OUTSIDE_SONG, FAILED };
 
-// Cuts the saturated mix `song` down to the window, in place. OUTSIDE_SONG, with the song
-// untouched, when the window starts at or past its end.
-FinishStatus finishSong(const SongFinish& finish, LuWav* song);
+// The bus that the song mixes on: unsaturated floats when it is normalised, else 16 bits that
+// saturate as they go. With `debug` set it prints its trace lines.
+std::unique_ptr<LuMixBus> makeMixBus(const SongFinish& finish, bool debug);
 
-// Cuts the unsaturated `mix` down to the window, in place, then measures it and scales it into
-// `out` (fresh from construction); with `debug` set, prints the loudness, the true peak and the
-// gain. FAILED when measuring fails or memory runs out.
-FinishStatus finishSong(const SongFinish& finish, bool debug, LuMixAccumulator* mix, LuWav* out);
+// Cuts the mix on `bus` down to the preview window, in place, and takes the song from it into
+// `song`. OUTSIDE_SONG, with the mix untouched, when the window starts at or past its end;
+// FAILED when the bus cannot make the song.
+FinishStatus finishSong(const SongFinish& finish, LuMixBus* bus, std::unique_ptr<LuWav>* song);
 
 #endif  // CONVERT_SONG_FINISH_H_

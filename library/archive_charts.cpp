@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <iconv.h>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -17,6 +16,8 @@
 
 #include "convert/sample_lookup.h"
 #include "library/chart_finder.h"
+#include "text/encoding.h"
+#include "text/format.h"
 
 namespace {
 
@@ -118,18 +119,9 @@ bool isUtf8(const std::string& text) {
 
 // `text` converted from `from` to the locale's character set; empty when it does not convert.
 std::string convert(const std::string& text, const char* from) {
-    const iconv_t converter = iconv_open(localeCodeset().c_str(), from);
-    if (converter == reinterpret_cast<iconv_t>(-1)) return "";
-    std::vector<char> input(text.begin(), text.end());
-    std::vector<char> output(text.size() * 4 + 4);
-    char* in = input.data();
-    size_t inLeft = input.size();
-    char* out = output.data();
-    size_t outLeft = output.size();
-    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<size_t>(-1) || inLeft != 0) return "";
-    return std::string(output.data(), out);
+    TextConverter converter(localeCodeset().c_str(), from);
+    std::string spelling;
+    return converter.convert(text, &spelling) ? spelling : "";
 }
 
 // What became of one member.

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "console/make_path.h"
+#include "text/make_path.h"
 
 namespace {
 

@@ -51,7 +51,7 @@ if ! command -v "$triple-gcc-posix" >/dev/null 2>&1; then
 fi
 
 # What the prefix is made of: this script and the toolchain file.
-recipe=$(cat "$ROOT/scripts/build_windows_deps.sh" "$TOOLCHAIN" | sha256sum | cut -d' ' -f1)
+recipe=$(cat "$ROOT/scripts/build_windows_deps.sh" "$TOOLCHAIN" "$ROOT/cmake/mingw-toolchain.cmake" | sha256sum | cut -d' ' -f1)
 if [ -f "$STAMP" ] && [ "$(head -n1 "$STAMP")" = "$recipe" ]; then
     log "reusing ${PREFIX#"$ROOT"/} ($(tail -n +2 "$STAMP" | paste -sd ' '))"
     exit 0

@@ -1,13 +1,19 @@
 // Helpers shared by the tests: a temporary folder that removes itself, file
-// reading and writing, and byte-level WAV images built from their fields.
+// reading and writing, byte-level WAV images built from their fields, samples
+// of a sound buffer, sox's word on a file and the console program run in this
+// process.
 #ifndef TESTS_TEST_UTIL_H_
 #define TESTS_TEST_UTIL_H_
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+#include "console/keymix.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -185,6 +191,63 @@ std::vector<int16_t> samplesOf(const Sound& sound) {
     for (int i = 0; i + 1 < sound.data_size; i += 2)
         out.push_back(static_cast<int16_t>(sound.data[i] | sound.data[i + 1] << 8));
     return out;
+}
+
+// The left and right 16-bit samples of frame `frame` of a sound buffer.
+template <typename Sound>
+int16_t leftAt(const Sound& sound, int frame) {
+    const uint8_t* p = sound.data.get() + frame * 4;
+    return static_cast<int16_t>(p[0] | (p[1] << 8));
+}
+template <typename Sound>
+int16_t rightAt(const Sound& sound, int frame) {
+    const uint8_t* p = sound.data.get() + frame * 4 + 2;
+    return static_cast<int16_t>(p[0] | (p[1] << 8));
+}
+
+inline bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// What `sox --i -<flag>` says of the file, its first line; empty when sox is missing or cannot
+// read it.
+inline std::string soxInfo(const std::string& path, const char* flag) {
+    const std::string command = std::string("sox --i -") + flag + " '" + path + "' 2>/dev/null";
+#ifdef _WIN32
+    std::FILE* pipe = _popen(command.c_str(), "r");
+#else
+    std::FILE* pipe = popen(command.c_str(), "r");
+#endif
+    if (!pipe) return "";
+    char line[128] = "";
+    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
+#ifdef _WIN32
+    _pclose(pipe);
+#else
+    pclose(pipe);
+#endif
+    return std::string(line, std::strcspn(line, "\r\n"));
+}
+
+// What the console program returned and printed on each stream.
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs the console program in this process on `args` (its name is added before them).
+inline RunResult runInProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), "keymix");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = runKeymix(static_cast<int>(args.size()), argv.data());
+    std::string out = testing::internal::GetCapturedStdout();
+    return {status, out, testing::internal::GetCapturedStderr()};
 }
 
 }  // namespace test_util

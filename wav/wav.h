@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+// Bytes of one second of sound in the buffer's fixed format, 16-bit stereo at 44100 Hz.
+constexpr int LU_BYTES_PER_SECOND = 176400;
+
 // One sound: after `read` or `reset` the block holds little-endian 16-bit stereo samples at
 // 44100 Hz, one frame (left, right) every 4 bytes. Positions count frames, sizes count bytes.
 // The buffer owns its block; a buffer never grows beyond 2^31 - 1 bytes.

@@ -12,25 +12,16 @@
 #include <vector>
 
 #include "convert/song_output.h"
-#include "text/number_text.h"
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
-#include "wav/sound_file_writer.h"
+#include "song/sound_file_writer.h"
+#include "text/format.h"
+#include "text/number.h"
 
 namespace {
 
 constexpr int PROGRESS_MAXIMUM = 200;
-
-// printf-style formatting into a string as long as the result needs.
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-    int length = std::snprintf(nullptr, 0, pattern, args...);
-    if (length < 0) return std::string();
-    std::vector<char> text(length + 1);
-    std::snprintf(text.data(), text.size(), pattern, args...);
-    return std::string(text.data(), length);
-}
 
 }  // namespace
 

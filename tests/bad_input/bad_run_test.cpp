@@ -16,17 +16,11 @@ namespace {
 
 using test_util::Bytes;
 using test_util::constantWav;
+using test_util::endsWith;
+using test_util::leftAt;
+using test_util::runInProcess;
+using test_util::RunResult;
 using test_util::TempDir;
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-int16_t leftAt(const LuWav& wav, int frame) {
-    const uint8_t* p = wav.data.get() + frame * 4;
-    return static_cast<int16_t>(p[0] | (p[1] << 8));
-}
 
 struct Conversion {
     std::unique_ptr<LuWav> mix;
@@ -144,24 +138,6 @@ TEST(BadRunTest, SamplesThatAreFoldersOrNothing) {
             EXPECT_EQ(1000, leftAt(*result.mix, 0));
         }
     }
-}
-
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult runInProcess(std::vector<std::string> args) {
-    args.insert(args.begin(), "keymix");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = runKeymix(static_cast<int>(args.size()), argv.data());
-    const std::string out = testing::internal::GetCapturedStdout();
-    return {status, out, testing::internal::GetCapturedStderr()};
 }
 
 TEST(BadRunTest, ConsoleReportsEachHostileRun) {

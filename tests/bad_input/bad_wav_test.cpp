@@ -12,6 +12,7 @@
 namespace {
 
 using test_util::Bytes;
+using test_util::endsWith;
 using test_util::putLe16;
 using test_util::putLe32;
 using test_util::putTag;
@@ -27,11 +28,6 @@ ReadResult readTraced(LuWav& wav, const std::string& path) {
     testing::internal::CaptureStdout();
     const bool ok = wav.read(path.c_str());
     return {ok, testing::internal::GetCapturedStdout()};
-}
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::vector<int16_t> leftSamples(const LuWav& wav) {

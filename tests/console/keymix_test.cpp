@@ -15,26 +15,8 @@ namespace {
 
 constexpr char USAGE[] = "Usage: keymix [-v volume(%)] [-o output] [-d] [-i] [-r] <input>\n";
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Runs the program in this process on `args` (the program name is added).
-Result runInProcess(const std::vector<std::string>& args) {
-    std::vector<std::string> words{"keymix"};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(&word[0]);
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = runKeymix(static_cast<int>(words.size()), argv.data());
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
-    return {status, out, err};
-}
+using test_util::runInProcess;
+using test_util::RunResult;
 
 // Makes `path` the current folder until the object goes away.
 class CurrentDirectory {
@@ -89,7 +71,7 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(join(args));
-        Result result = runInProcess(args);
+        RunResult result = runInProcess(args);
         EXPECT_EQ(0, result.status);
         EXPECT_EQ("", result.out);
         EXPECT_EQ(USAGE, result.err);
@@ -143,7 +125,7 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
     CurrentDirectory inside(dir.path());
     for (const auto& c : cases) {
         SCOPED_TRACE(join(c.args));
-        Result result = runInProcess(c.args);
+        RunResult result = runInProcess(c.args);
         EXPECT_EQ(-1, result.status);
         EXPECT_EQ(std::string("INPUT BMS FILE  : ") + c.input + "\nOUTPUT WAV FILE : " + c.output +
                       "\nVOLUME          : " + c.volume + "%\n" +

@@ -22,30 +22,13 @@
 
 namespace fs = std::filesystem;
 using test_util::Bytes;
+using test_util::runInProcess;
+using test_util::RunResult;
 
 namespace {
 
 constexpr char SONG[] = "#BPM 120\n#WAV01 kick.wav\n#WAV02 snare.wav\n#00111:0102\n#00212:02\n";
 constexpr char OTHER[] = "#BPM 150\n#WAV01 kick.wav\n#00111:01010101\n";
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), "keymix");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = runKeymix(static_cast<int>(args.size()), argv.data());
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
-    return {status, out, err};
-}
 
 void put(const std::string& path, const Bytes& content) {
     fs::create_directories(fs::path(path).parent_path());
@@ -146,10 +129,10 @@ protected:
     }
 
     // What a single run of the chart writes, and its closing message.
-    Result single(const std::string& chart, Bytes* output) {
+    RunResult single(const std::string& chart, Bytes* output) {
         const std::string path = dir.file("single.wav");
         std::remove(path.c_str());
-        Result result = run({"-o", path, chart});
+        RunResult result = runInProcess({"-o", path, chart});
         *output = test_util::fileExists(path) ? test_util::readFile(path) : Bytes();
         return result;
     }
@@ -166,7 +149,7 @@ TEST_F(LibraryRunTest, RendersTreeAsSingleRunsDoAndResumes) {
 #else
     const int packed = 0;
 #endif
-    Result first = run({"-a", lib});
+    RunResult first = runInProcess({"-a", lib});
     EXPECT_EQ(-1, first.status);
     EXPECT_EQ("", first.err);
     EXPECT_NE(std::string::npos,
@@ -184,7 +167,7 @@ TEST_F(LibraryRunTest, RendersTreeAsSingleRunsDoAndResumes) {
     for (const char* chart : {"/bad/broken.bms", "/bad/missing.bms"}) {
         SCOPED_TRACE(chart);
         Bytes none;
-        const Result alone = single(lib + chart, &none);
+        const RunResult alone = single(lib + chart, &none);
         EXPECT_NE(std::string::npos,
                   first.out.find("\n失敗した譜面 " + lib + chart + "\n" + alone.err.substr(1)));
         EXPECT_FALSE(
@@ -221,7 +204,7 @@ TEST_F(LibraryRunTest, RendersTreeAsSingleRunsDoAndResumes) {
     };
     for (const auto& rerun : reruns) {
         if (rerun.touched) put(lib + rerun.touched, test_util::constantWav(10, 1));
-        const Result again = run(rerun.args);
+        const RunResult again = runInProcess(rerun.args);
         EXPECT_EQ(-1, again.status);
         EXPECT_NE(std::string::npos,
                   again.out.find("\n書き込み " + std::to_string(rerun.written) +
@@ -240,7 +223,7 @@ TEST_F(LibraryRunTest, ReadsListFromStandardInput) {
     dup2(fileno(input), 0);
     std::clearerr(stdin);
     const std::string out = dir.file("out");
-    const Result result = run({"-a", "-", "-o", out});
+    const RunResult result = runInProcess({"-a", "-", "-o", out});
     dup2(saved, 0);
     close(saved);
     std::fclose(input);
@@ -266,7 +249,7 @@ TEST(LibraryCommandLineTest, OptionsOfTheLibraryRun) {
         {{"-a", "no such folder"}, -1, "\nフォルダを読めません no such folder\n"},
     };
     for (const auto& c : cases) {
-        const Result result = run(c.args);
+        const RunResult result = runInProcess(c.args);
         EXPECT_EQ(c.status, result.status);
         EXPECT_EQ(c.err, result.err);
     }

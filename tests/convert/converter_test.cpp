@@ -24,6 +24,8 @@ namespace {
 
 using test_util::Bytes;
 using test_util::constantWav;
+using test_util::leftAt;
+using test_util::rightAt;
 using test_util::TempDir;
 
 // An object text of `pairs` pairs, "00" except at the given pair indexes.
@@ -34,16 +36,6 @@ std::string objects(int pairs, const std::map<int, std::string>& placed) {
         text += found == placed.end() ? "00" : found->second;
     }
     return text;
-}
-
-int16_t leftAt(const LuWav& wav, int frame) {
-    const uint8_t* p = wav.data.get() + frame * 4;
-    return static_cast<int16_t>(p[0] | (p[1] << 8));
-}
-
-int16_t rightAt(const LuWav& wav, int frame) {
-    const uint8_t* p = wav.data.get() + frame * 4 + 2;
-    return static_cast<int16_t>(p[0] | (p[1] << 8));
 }
 
 // The frames whose left sample is not silent.

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <ebur128.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -21,6 +20,7 @@ using e2e::FAILED;
 using e2e::readText;
 using e2e::Result;
 using e2e::runKeymix;
+using test_util::soxInfo;
 using test_util::TempDir;
 
 constexpr double PI = 3.14159265358979323846;
@@ -65,18 +65,6 @@ int peakOf(const std::vector<int16_t>& samples) {
     for (int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
     return peak;
 }
-
-#ifndef _WIN32
-std::string soxInfo(const std::string& path, const char* flag) {
-    std::string command = std::string("sox --i -") + flag + " '" + path + "' 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "";
-    char line[128] = "";
-    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
-    pclose(pipe);
-    return std::string(line, std::strcspn(line, "\r\n"));
-}
-#endif
 
 // Four background lanes play a 440 Hz tone of 3 seconds at 20000 together: at -v 100 they sum
 // to 80000 and clip.

@@ -1,4 +1,4 @@
-#include "console/make_path.h"
+#include "text/make_path.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

@@ -1,7 +1,9 @@
-#include "text/number_text.h"
+#include "text/number.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -33,6 +35,17 @@ bool readDecimalInt(const char* text, int* value) {
     else
         *value = static_cast<int>(magnitude > LIMIT ? LIMIT : magnitude);
     return true;
+}
+
+bool readPlainDecimal(const std::string& text, double* value) {
+    const size_t digits = text.find_first_not_of("0123456789");
+    const size_t fraction = digits == std::string::npos || text[digits] != '.'
+                                ? digits
+                                : text.find_first_not_of("0123456789", digits + 1);
+    if (fraction != std::string::npos || text.find_first_of("0123456789") == std::string::npos)
+        return false;
+    *value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(*value);
 }
 
 bool readDecimal(const char* text, double* value) {

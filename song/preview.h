@@ -1,11 +1,8 @@
 // Preview files: one window of the song, faded in and out, instead of the whole song.
-#ifndef WAV_PREVIEW_H_
-#define WAV_PREVIEW_H_
+#ifndef SONG_PREVIEW_H_
+#define SONG_PREVIEW_H_
 
 #include <cstdint>
-
-class LuMixAccumulator;
-class LuWav;
 
 // Fade lengths in frames at 44100 Hz: one second in, two seconds out.
 constexpr int64_t LU_PREVIEW_FADE_IN = 44100;
@@ -31,9 +28,10 @@ bool LuFindPreviewWindow(double start, double length, int64_t songFrames, LuPrev
 // the fade-in, falling back to 0 at the last frame.
 double LuPreviewGain(const LuPreviewWindow& window, int64_t frame);
 
-// Cuts the song down to the window and fades it, in place; 16-bit samples are rounded half away
-// from zero. False, with the song untouched, where LuFindPreviewWindow is false.
-bool LuCutPreview(double start, double length, LuWav* song);
-bool LuCutPreview(double start, double length, LuMixAccumulator* song);
+// Moves the window's frames to the start of the song's interleaved stereo `samples` and fades
+// them; 16-bit samples are rounded half away from zero. What lies past the window is left as it
+// was. The buses cut their previews with these (LuMixBus::cutPreview).
+void LuFadeWindow(const LuPreviewWindow& window, int16_t* samples);
+void LuFadeWindow(const LuPreviewWindow& window, float* samples);
 
-#endif  // WAV_PREVIEW_H_
+#endif  // SONG_PREVIEW_H_

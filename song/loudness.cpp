@@ -1,4 +1,4 @@
-#include "wav/loudness.h"
+#include "song/loudness.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "wav/mix_accumulator.h"
+#include "song/mix_accumulator.h"
 #include "wav/wav.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Loudness normalisation: the song's integrated loudness and true peak, and the one gain that
 // brings it to the target loudness without letting its peaks reach full scale.
-#ifndef WAV_LOUDNESS_H_
-#define WAV_LOUDNESS_H_
+#ifndef SONG_LOUDNESS_H_
+#define SONG_LOUDNESS_H_
 
 #include <cstdint>
 
@@ -36,4 +36,4 @@ double LuNormalisingGain(const LuLoudness& measured);
 bool LuNormalise(const LuMixAccumulator& mix, LuWav* out, LuLoudness* measured = nullptr,
                  double* gain = nullptr);
 
-#endif  // WAV_LOUDNESS_H_
+#endif  // SONG_LOUDNESS_H_

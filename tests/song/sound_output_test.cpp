@@ -10,23 +10,22 @@
 #include <string>
 #include <thread>
 #include <vector>
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#else
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #endif
 
+#include "song/loudness.h"
+#include "song/mix_accumulator.h"
+#include "song/mix_bus.h"
+#include "song/preview.h"
+#include "song/sound_file_writer.h"
 #include "tests/test_util.h"
-#include "wav/loudness.h"
-#include "wav/mix_accumulator.h"
-#include "wav/preview.h"
-#include "wav/sound_file_writer.h"
 #include "wav/wav.h"
 
 namespace {
 
+using test_util::soxInfo;
 using test_util::TempDir;
 
 constexpr double PI = 3.14159265358979323846;
@@ -79,19 +78,6 @@ double rmsOf(const std::vector<float>& samples) {
     double sum = 0;
     for (float s : samples) sum += s * s;
     return std::sqrt(sum / samples.size());
-}
-
-// What `sox --i -<flag>` says of the file; empty when sox is missing or cannot read it.
-std::string soxInfo(const std::string& path, const char* flag) {
-    std::string command = std::string("sox --i -") + flag + " '" + path + "' 2>/dev/null";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "";
-    char line[128] = "";
-    if (!std::fgets(line, sizeof line, pipe)) line[0] = '\0';
-    pclose(pipe);
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
 }
 
 // Names in a folder, to show that no temporary file is left.
@@ -211,16 +197,22 @@ TEST(LuPreviewTest, FindsTheWindowWithinTheSong) {
     }
 }
 
-TEST(LuPreviewTest, CutsAndFadesBothKindsOfSong) {
+TEST(LuPreviewTest, CutsAndFadesOnBothBuses) {
     // Six seconds at 10000; the window from 1 s to 5 s fades in over 44100 frames and out
     // over 88200. Frame 0 is silent, frame 22050 at half, frame 44100 whole, and the fade-out
     // reaches half 44100 frames before the last frame, which is silent.
     const int64_t frames = 44100 * 6;
-    LuWav song = soundOf(std::vector<int16_t>(frames * 2, 10000));
-    LuMixAccumulator mix;
-    ASSERT_TRUE(mix.mixin(0, song));
-    ASSERT_TRUE(LuCutPreview(1, 4, &song));
-    ASSERT_TRUE(LuCutPreview(1, 4, &mix));
+    const LuWav sound = soundOf(std::vector<int16_t>(frames * 2, 10000));
+    LuSaturatingBus saturating(false);
+    LuFloatBus floating(false);
+    ASSERT_TRUE(saturating.reset() && saturating.mixin(0, sound));
+    ASSERT_TRUE(floating.reset() && floating.mixin(0, sound));
+    ASSERT_TRUE(saturating.cutPreview(1, 4));
+    ASSERT_TRUE(floating.cutPreview(1, 4));
+    EXPECT_FALSE(saturating.cutPreview(4, 1));
+    const std::unique_ptr<LuWav> taken = saturating.takeSong();
+    const LuWav& song = *taken;
+    const LuMixAccumulator& mix = floating.getSum();
     const int64_t count = 44100 * 4;
     EXPECT_EQ(count * 4, song.data_size);
     EXPECT_EQ(count, mix.frameCount());
@@ -237,8 +229,6 @@ TEST(LuPreviewTest, CutsAndFadesBothKindsOfSong) {
         EXPECT_EQ(c.expected, samples[2 * c.frame + 1]);
         EXPECT_NEAR(c.expected / 32768.0, mix.samples()[2 * c.frame], 0.5 / 32768);
     }
-    EXPECT_FALSE(LuCutPreview(4, 1, &song));
-    EXPECT_EQ(count * 4, song.data_size);
 }
 
 TEST(LuLoudnessTest, MeasuresASineAndChoosesTheGain) {

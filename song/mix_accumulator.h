@@ -1,7 +1,7 @@
 // The unsaturated mix: key sounds summed without clipping, for a song that is scaled once
 // after mixing instead of saturating at every sound.
-#ifndef WAV_MIX_ACCUMULATOR_H_
-#define WAV_MIX_ACCUMULATOR_H_
+#ifndef SONG_MIX_ACCUMULATOR_H_
+#define SONG_MIX_ACCUMULATOR_H_
 
 #include <cstdint>
 #include <cstdlib>
@@ -72,4 +72,4 @@ private:
     int memorySize() const;
 };
 
-#endif  // WAV_MIX_ACCUMULATOR_H_
+#endif  // SONG_MIX_ACCUMULATOR_H_

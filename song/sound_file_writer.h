@@ -1,7 +1,7 @@
 // Encoded song files: FLAC, Ogg Vorbis, Opus and MP3 through libsndfile, chosen by the output's
 // name. WAV stays with LuWav::write.
-#ifndef WAV_SOUND_FILE_WRITER_H_
-#define WAV_SOUND_FILE_WRITER_H_
+#ifndef SONG_SOUND_FILE_WRITER_H_
+#define SONG_SOUND_FILE_WRITER_H_
 
 #include <cstdint>
 
@@ -35,4 +35,4 @@ bool LuWriteSoundFile(const char* path, const float* samples, int64_t frames);
 // The same for a 16-bit stereo 44100 Hz sound buffer.
 bool LuWriteSoundFile(const char* path, const LuWav& song);
 
-#endif  // WAV_SOUND_FILE_WRITER_H_
+#endif  // SONG_SOUND_FILE_WRITER_H_

@@ -1,7 +1,7 @@
 // Splitting a path into drive, directory, name and extension, and rebuilding
 // it from a chosen subset of those parts.
-#ifndef CONSOLE_MAKE_PATH_H_
-#define CONSOLE_MAKE_PATH_H_
+#ifndef TEXT_MAKE_PATH_H_
+#define TEXT_MAKE_PATH_H_
 
 // Rewrites `path` in place with the kept components in the order drive,
 // directory, name, extension. The drive is the first two characters when the
@@ -12,4 +12,4 @@
 // the input, and with all four flags set it equals the input.
 void makePath(char* path, bool keepDrive, bool keepDirectory, bool keepName, bool keepExtension);
 
-#endif  // CONSOLE_MAKE_PATH_H_
+#endif  // TEXT_MAKE_PATH_H_

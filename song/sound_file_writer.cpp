@@ -1,4 +1,4 @@
-#include "wav/sound_file_writer.h"
+#include "song/sound_file_writer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "wav/mix_accumulator.h"
+#include "song/mix_accumulator.h"
 #include "wav/replacing_file.h"
 #include "wav/wav.h"
 

@@ -1,7 +1,8 @@
-#include "text/number_text.h"
+#include "text/number.h"
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <string>
 
 TEST(NumberTextTest, ReadsLikeStrtolAndSaturatesAtInt) {
     const struct {
@@ -33,5 +34,27 @@ TEST(NumberTextTest, RefusesTextWithoutDigits) {
         int value = 123;
         EXPECT_FALSE(readDecimalInt(text, &value));
         EXPECT_EQ(123, value);
+    }
+}
+
+TEST(NumberTextTest, ReadsPlainDecimalsAndNothingElse) {
+    const std::string huge(400, '9');
+    const struct {
+        std::string text;
+        bool read;
+        double value;
+    } cases[] = {
+        {"12", true, 12},    {"7.5", true, 7.5}, {".5", true, 0.5}, {"5.", true, 5},
+        {"0", true, 0},      {"", false, 0},     {".", false, 0},   {"-1", false, 0},
+        {"+1", false, 0},    {" 1", false, 0},   {"1 ", false, 0},  {"1e3", false, 0},
+        {"1.2.3", false, 0}, {"0x10", false, 0}, {huge, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        double value = -1;
+        EXPECT_EQ(c.read, readPlainDecimal(c.text, &value));
+        if (c.read) {
+            EXPECT_EQ(c.value, value);
+        }
     }
 }

@@ -1,11 +1,8 @@
-#include "wav/preview.h"
+#include "song/preview.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#include "wav/mix_accumulator.h"
-#include "wav/wav.h"
 
 namespace {
 
@@ -58,24 +55,11 @@ double LuPreviewGain(const LuPreviewWindow& window, int64_t frame) {
     return 1.0;
 }
 
-bool LuCutPreview(double start, double length, LuWav* song) {
-    if (song->data_size < 0 || song->data_size > song->memory_size) return false;
-    LuPreviewWindow window;
-    if (!LuFindPreviewWindow(start, length, song->data_size / 4, &window)) return false;
-    int16_t* samples = reinterpret_cast<int16_t*>(song->data.get());
+void LuFadeWindow(const LuPreviewWindow& window, int16_t* samples) {
     cutAndFade(window, samples, fade);
-    const int64_t kept = window.count * 4;
-    // Bytes past the end stay zero, as freshly grown ones are.
-    std::memset(song->data.get() + kept, 0, static_cast<size_t>(song->data_size - kept));
-    song->data_size = static_cast<int>(kept);
-    return true;
 }
 
-bool LuCutPreview(double start, double length, LuMixAccumulator* song) {
-    LuPreviewWindow window;
-    if (!LuFindPreviewWindow(start, length, song->frameCount(), &window)) return false;
-    cutAndFade(window, song->samples(),
+void LuFadeWindow(const LuPreviewWindow& window, float* samples) {
+    cutAndFade(window, samples,
                [](float sample, double gain) { return static_cast<float>(sample * gain); });
-    song->keepFrames(0, window.count);
-    return true;
 }

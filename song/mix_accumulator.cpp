@@ -1,4 +1,4 @@
-#include "wav/mix_accumulator.h"
+#include "song/mix_accumulator.h"
 
 #include <algorithm>
 #include <cstdio>
