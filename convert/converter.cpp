@@ -29,6 +29,17 @@ constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
 BmsConverter::BmsConverter() = default;
 BmsConverter::~BmsConverter() = default;
 
+void BmsConverter::setOptions(const RenderOptions& options) {
+    debug = options.debug;
+    cutOnRetrigger = options.cutOnRetrigger;
+    extendedSamples = options.extendedSamples;
+    missingSamplesSilent = options.missingSamplesSilent;
+    loadingThreads = options.loaderThreads;
+    finish = options.finish;
+    setPlayerMode(options.playerMode, options.seed);
+    volume = options.volume;
+}
+
 void BmsConverter::report(int value) {
     if (progressFunction) progressFunction(value);
     if (progressTarget) progressTarget(value);

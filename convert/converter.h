@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/render_options.h"
 #include "convert/song_finish.h"
 
 class BmsBms;
@@ -30,6 +31,9 @@ public:
     BmsConverter& operator=(const BmsConverter&) = delete;
 
     void setChartPath(const char* path) { chartPath = path ? path : ""; }
+    // Every option of `options` at once, as the setters below would set them one by one; the
+    // continue answer of `continuePastUnusedSamples` stays the continue callback's.
+    void setOptions(const RenderOptions& options);
     // When set, a retriggered sample first loses the rest of its previous play. A bmson
     // chart's sound channel always does.
     void setCutOnRetrigger(bool flag) { cutOnRetrigger = flag; }

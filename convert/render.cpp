@@ -38,14 +38,7 @@ RenderResult withStatus(RenderStatus status, RenderResult result = RenderResult(
 RenderResult renderChart(const std::string& chartPath, const std::string& outputPath,
                          const RenderOptions& options, RenderObserver& observer) {
     auto converter = std::make_unique<BmsConverter>();
-    converter->setDebug(options.debug);
-    converter->setCutOnRetrigger(options.cutOnRetrigger);
-    converter->setExtendedSamples(options.extendedSamples);
-    converter->setMissingSamplesSilent(options.missingSamplesSilent);
-    converter->setLoadingThreads(options.loaderThreads);
-    converter->setFinish(options.finish);
-    converter->setPlayerMode(options.playerMode, options.seed);
-    converter->setVolume(options.volume);
+    converter->setOptions(options);
     converter->setChartPath(chartPath.c_str());
     if (!converter->openChart()) {
         RenderResult result;

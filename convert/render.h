@@ -8,33 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/song_finish.h"
+#include "convert/render_options.h"
 
 class BmsBms;
-
-// How a chart is rendered. The defaults are those of both programs.
-struct RenderOptions {
-    // Loudness of every key sound in percent.
-    int volume = 50;
-    // A retriggered key sound first loses the rest of its previous play.
-    bool cutOnRetrigger = false;
-    // Key sounds are looked up forgivingly and may be in other formats (convert/converter.h).
-    bool extendedSamples = false;
-    // A key sound that cannot be found or read plays as silence; the result names each one.
-    bool missingSamplesSilent = false;
-    // A key sound that fails to load and that no note uses is passed over without asking the
-    // observer.
-    bool continuePastUnusedSamples = false;
-    // The chart as a player plays it, #RANDOM drawn from `seed`.
-    bool playerMode = false;
-    int seed = 0;
-    // The normalised mix and the preview window.
-    SongFinish finish;
-    // Trace lines on standard output.
-    bool debug = false;
-    // Key-sound loading threads; 0 leaves the choice to the loader.
-    int loaderThreads = 0;
-};
 
 // What a front end hears while a chart renders; each call comes on the rendering thread.
 class RenderObserver {
