@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int ID_COUNT = 1296;
+constexpr int ID_COUNT = BMS_WORD_COUNT;
 constexpr double DEFAULT_TEMPO = 120.0;
 // 44100 frames per second times 60 seconds per minute.
 constexpr long double FRAMES_PER_MINUTE = 2646000.0L;

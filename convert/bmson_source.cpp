@@ -10,6 +10,7 @@
 #include "bmson/sound_name.h"
 #include "bmson/timeline.h"
 #include "convert/chart_source.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -78,14 +79,7 @@ private:
 }  // namespace
 
 bool isBmsonChartPath(const std::string& path) {
-    const std::string extension = ".bmson";
-    if (path.size() < extension.size()) return false;
-    for (size_t i = 0; i < extension.size(); ++i) {
-        char c = path[path.size() - extension.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != extension[i]) return false;
-    }
-    return true;
+    return endsWithIgnoringCase(path, ".bmson");
 }
 
 std::unique_ptr<ChartSource> openBmsonSource(const std::string& path, bool debug,

@@ -4,18 +4,18 @@
 #include <memory>
 
 #include "bms/bms.h"
-#include "text/make_path.h"
 #include "convert/chart_source.h"
 #include "convert/converter.h"
 #include "convert/sample_lookup.h"
 #include "convert/song_output.h"
+#include "text/make_path.h"
 #include "wav/wav.h"
 
 namespace {
 
 // Bytes of one frame and of one second of the converter's output, 16-bit stereo at 44100 Hz.
 constexpr int BYTES_PER_FRAME = 4;
-constexpr double BYTES_PER_SECOND = 176400.0;
+constexpr double BYTES_PER_SECOND = LU_BYTES_PER_SECOND;
 
 // The converter's callbacks, passed on to the observer.
 struct ConverterHooks {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 
+#include "text/ascii.h"
 #include "text/encoding.h"
 
 namespace {
@@ -21,21 +22,12 @@ bool isFile(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-char toLowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 char toUpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-std::string lowered(std::string text) {
-    for (char& c : text) c = toLowerAscii(c);
-    return text;
-}
-
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && lowered(a) == lowered(b);
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
 }
 
 // `name` with each other of the known extensions, in their order and in the case of the letter
@@ -135,7 +127,7 @@ private:
         Listing& listing = listings[folder];
         if (DIR* entries = opendir(folder.empty() ? "." : folder.c_str())) {
             while (const dirent* entry = readdir(entries))
-                listing[lowered(entry->d_name)].push_back(entry->d_name);
+                listing[lowerAscii(entry->d_name)].push_back(entry->d_name);
             closedir(entries);
         }
         for (auto& group : listing) std::sort(group.second.begin(), group.second.end());
@@ -149,7 +141,7 @@ private:
         const std::string exact = folder + part;
         if (last ? isFile(exact) : isDirectory(exact)) return part;
         const Listing& listing = listingOf(folder);
-        const auto group = listing.find(lowered(part));
+        const auto group = listing.find(lowerAscii(part));
         if (group == listing.end()) return "";
         for (const std::string& candidate : group->second) {
             const std::string path = folder + candidate;

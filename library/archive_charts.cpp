@@ -16,6 +16,7 @@
 
 #include "convert/sample_lookup.h"
 #include "library/chart_finder.h"
+#include "text/ascii.h"
 #include "text/encoding.h"
 #include "text/format.h"
 
@@ -87,14 +88,8 @@ bool isUnneeded(const std::string& name) {
     static const char* const ENDINGS[] = {".mpg", ".mpeg", ".avi",  ".mp4", ".wmv", ".webm",
                                           ".mkv", ".m1v",  ".m2v",  ".flv", ".mov", ".bmp",
                                           ".png", ".jpg",  ".jpeg", ".gif"};
-    std::string lower = name;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     for (const char* ending : ENDINGS) {
-        const std::string tail(ending);
-        if (lower.size() >= tail.size() &&
-            lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0)
-            return true;
+        if (endsWithIgnoringCase(name, ending)) return true;
     }
     return false;
 }

@@ -5,21 +5,11 @@
 #include <system_error>
 
 #include "library/paths.h"
+#include "text/ascii.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool endsWith(const std::string& name, const char* ending) {
-    const std::string tail(ending);
-    if (name.size() < tail.size()) return false;
-    for (size_t i = 0; i < tail.size(); ++i) {
-        char c = name[name.size() - tail.size() + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != tail[i]) return false;
-    }
-    return true;
-}
 
 // Adds the charts and archives under `folder`; false when it cannot be read.
 bool walk(const std::string& root, const std::string& relative, std::vector<FoundFile>* found) {
@@ -52,12 +42,13 @@ bool walk(const std::string& root, const std::string& relative, std::vector<Foun
 }  // namespace
 
 bool isChartName(const std::string& name) {
-    return endsWith(name, ".bms") || endsWith(name, ".bme") || endsWith(name, ".bml") ||
-           endsWith(name, ".bmson");
+    return endsWithIgnoringCase(name, ".bms") || endsWithIgnoringCase(name, ".bme") ||
+           endsWithIgnoringCase(name, ".bml") || endsWithIgnoringCase(name, ".bmson");
 }
 
 bool isArchiveName(const std::string& name) {
-    return endsWith(name, ".zip") || endsWith(name, ".7z") || endsWith(name, ".rar");
+    return endsWithIgnoringCase(name, ".zip") || endsWithIgnoringCase(name, ".7z") ||
+           endsWithIgnoringCase(name, ".rar");
 }
 
 bool findCharts(const std::string& root, std::vector<FoundFile>* found) {

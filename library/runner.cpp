@@ -13,12 +13,13 @@
 #include "library/freshness.h"
 #include "library/paths.h"
 #include "library/plan.h"
+#include "wav/wav.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double BYTES_PER_SECOND = 176400.0;
+constexpr double BYTES_PER_SECOND = LU_BYTES_PER_SECOND;
 constexpr int WAV_HEADER_BYTES = 44;
 
 using Clock = std::chrono::steady_clock;
