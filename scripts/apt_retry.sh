@@ -11,23 +11,32 @@
 # indexes that arrived. apt_install (-y --no-install-recommends) tries again
 # after the same pause while the failure is a download or a held lock, and
 # fails at once when the packages cannot be installed at all; the output of
-# its last try stays in APT_LAST_OUTPUT, and apt_failure_reason picks the line
-# that says why it failed.
+# its last try stays in APT_LAST_OUTPUT, and apt_failure_reason says in one
+# line why it failed. APT_UPDATE_INCOMPLETE tells whether apt_update
+# went on without every index.
+# shellcheck disable=SC2034  # variables for the scripts that source this one
 
 APT_RETRY_TRIES=${APT_RETRY_TRIES:-4}
 APT_RETRY_PAUSE=${APT_RETRY_PAUSE:-15}
 APT_LAST_OUTPUT=""
+# 1 once apt_update went on without every index.
+APT_UPDATE_INCOMPLETE=0
+
+# apt_retry_note <try> <what failed>
+apt_retry_note() { echo "$2 (try $1 of $APT_RETRY_TRIES); again in $APT_RETRY_PAUSE s" >&2; }
 
 apt_update() {
     local try
     for ((try = 1; try <= APT_RETRY_TRIES; try++)); do
         apt-get update && return 0
         if [ "$try" -lt "$APT_RETRY_TRIES" ]; then
-            echo "apt-get update failed (try $try of $APT_RETRY_TRIES); again in $APT_RETRY_PAUSE s" >&2
+            apt_retry_note "$try" "apt-get update failed"
             sleep "$APT_RETRY_PAUSE"
         fi
     done
-    echo "WARNING: apt-get update failed $APT_RETRY_TRIES times; going on with the indexes that arrived" >&2
+    APT_UPDATE_INCOMPLETE=1
+    echo "WARNING: apt-get update failed $APT_RETRY_TRIES times;" \
+        "going on with the indexes that arrived" >&2
     return 0
 }
 
@@ -42,11 +51,12 @@ apt_install() {
         APT_LAST_OUTPUT=$(cat "$log")
         status=$(sed -n 's/^apt_install: apt-get exited with status //p' "$log")
         [ -z "$status" ] && break
-        # What a later try can cure: a file that did not download, or another apt holding the lock.
-        grep -qE '^E: (Failed to fetch|Unable to fetch|Could not get lock|Unable to acquire)' "$log" ||
-            break
+        # What a later try can cure: a file that did not download, or another
+        # apt holding the lock.
+        grep -qE '^E: (Failed to fetch|Unable to fetch|Could not get lock|Unable to acquire)' \
+            "$log" || break
         if [ "$try" -lt "$APT_RETRY_TRIES" ]; then
-            echo "apt-get install failed to download (try $try of $APT_RETRY_TRIES); again in $APT_RETRY_PAUSE s" >&2
+            apt_retry_note "$try" "apt-get install failed to download"
             sleep "$APT_RETRY_PAUSE"
             # The mirror may have moved on to newer files since the indexes were read.
             apt-get update -qq >/dev/null 2>&1 || true
@@ -56,8 +66,15 @@ apt_install() {
     return "${status:-0}"
 }
 
-# The line of the last apt_install's output that tells why it failed.
+# Why the last apt_install failed, in one line: its unmet dependencies, else
+# its first error.
 apt_failure_reason() {
-    { grep -m1 -E ' : (Depends|PreDepends|Conflicts|Breaks):' <<<"$APT_LAST_OUTPUT" ||
-        grep -m1 '^E: ' <<<"$APT_LAST_OUTPUT" || echo "apt-get install failed"; } | sed 's/^ *//'
+    local unmet='^ +([^ ]+ : )?(Depends|PreDepends|Conflicts|Breaks):' count first
+    count=$(grep -cE "$unmet" <<<"$APT_LAST_OUTPUT" || true)
+    if [ "$count" -gt 0 ]; then
+        first=$(grep -m1 -E "$unmet" <<<"$APT_LAST_OUTPUT" | sed 's/^ *//')
+        echo "$count unmet dependencies, the first: $first"
+    else
+        grep -m1 '^E: ' <<<"$APT_LAST_OUTPUT" || echo "apt-get install failed"
+    fi
 }

@@ -30,7 +30,9 @@ apt_install \
 # On its own: its i386 dependencies must have the very versions of their amd64
 # twins, which a mirror whose i386 index lags behind cannot offer.
 if ! apt_install wine32:i386; then
-    echo "WARNING: wine32:i386 cannot be installed ($(apt_failure_reason));" \
+    why=$(apt_failure_reason)
+    [ "$APT_UPDATE_INCOMPLETE" = 1 ] && why+="; apt-get update did not get every index"
+    echo "WARNING: wine32:i386 cannot be installed ($why);" \
         "the Windows tier will skip its 32-bit Wine runs"
 fi
 

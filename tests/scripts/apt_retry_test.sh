@@ -19,6 +19,7 @@ fetch) echo "E: Failed to fetch http://mirror/pool/x.deb  File has unexpected si
 lock) echo "E: Could not get lock /var/lib/dpkg/lock-frontend." >&2 ;;
 unmet)
     echo " wine32:i386 : Depends: libwine:i386 (= 8.0) but it is not going to be installed"
+    echo "               Depends: libc6:i386 (>= 2.36) but it is not going to be installed"
     echo "E: Unable to correct problems, you have held broken packages." >&2
     ;;
 esac
@@ -28,14 +29,15 @@ chmod +x "$work/bin/apt-get"
 
 # name | commands | apt-get's results in turn | exit status | apt-get's calls | a line of the output
 cases=(
-    "update recovers|apt_update|index ok|0|update update|"
-    "update gives up, never fails|apt_update|index index index index|0|update update update update|^WARNING: apt-get update failed 4 times"
+    "update recovers|apt_update; echo \$APT_UPDATE_INCOMPLETE|index ok|0|update update|^0$"
+    "update gives up, never fails|apt_update; echo \$APT_UPDATE_INCOMPLETE|index index index index|0|update update update update|^1$"
+    "update warns when it gives up|apt_update|index index index index|0|update update update update|^WARNING: apt-get update failed 4 times"
     "install|apt_install a b|ok|0|install|"
     "download retried after an update|apt_install a|fetch index ok|0|install update install|"
     "held lock retried|apt_install a|lock ok ok|0|install update install|"
     "download gives up|apt_install a|fetch ok fetch ok fetch ok fetch|100|install update install update install update install|"
     "unmet dependencies not retried|apt_install a|unmet|100|install|"
-    "reason of the failure|if ! apt_install a; then apt_failure_reason; exit 3; fi|unmet|3|install|^wine32:i386 : Depends: libwine:i386"
+    "reason of the failure|if ! apt_install a; then apt_failure_reason; exit 3; fi|unmet|3|install|^2 unmet dependencies, the first: wine32:i386 : Depends: libwine"
 )
 
 passed=0
