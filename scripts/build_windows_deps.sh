@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Cross-builds the audio libraries that the Windows programs link statically:
 # libsndfile with FLAC, Ogg Vorbis, Opus and MP3 (libogg, libvorbis, flac, opus,
-# mpg123, lame), libsoxr and libebur128. The sources are Debian's source
-# packages (apt-get source, with Debian's patches), downloaded once into
-# build-windeps/ and shared by both architectures; the libraries land in one
-# prefix per architecture, build-win64/deps or build-win32/deps, which the
-# Windows configure hands to the toolchain file as KEYMIX_WINDOWS_DEPS.
+# mpg123, lame), libvorbisfile and libopusfile, libsoxr and libebur128. The
+# sources are Debian's source packages (apt-get source, with Debian's patches),
+# downloaded once into build-windeps/ and shared by both architectures; the
+# libraries land in one prefix per architecture, build-win64/deps or
+# build-win32/deps, which the Windows configure hands to the toolchain file as
+# KEYMIX_WINDOWS_DEPS.
 #
 #   scripts/build_windows_deps.sh x86_64|i686 [prefix]
 #
@@ -17,6 +18,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 JOBS=${JOBS:-2}
+. scripts/apt_retry.sh
 
 log() { echo "windows deps: $*"; }
 die() {
@@ -43,7 +45,7 @@ TOOLCHAIN=$ROOT/cmake/toolchain-$triple.cmake
 STAMP=$PREFIX/.keymix-deps
 
 # In build order: each library finds the ones before it in the prefix.
-PACKAGES=(libogg libvorbis flac opus mpg123 lame libsndfile libsoxr libebur128)
+PACKAGES=(libogg libvorbis flac opus opusfile mpg123 lame libsndfile libsoxr libebur128)
 
 if ! command -v "$triple-gcc-posix" >/dev/null 2>&1; then
     log "SKIPPED for $arch: no $triple-gcc-posix (sudo scripts/install_windows_deps.sh)"
@@ -87,7 +89,10 @@ ensure_deb_src() {
     [ "$(id -u)" = 0 ] || die "no deb-src entries: run once as root to add them"
     log "adding deb-src entries (/etc/apt/sources.list.d/debian-src.sources)"
     sed 's/^Types: deb$/Types: deb-src/' "$list" >/etc/apt/sources.list.d/debian-src.sources
-    run apt apt-get update
+    # An index that fails to arrive (a mirror in mid-sync) need not be one of
+    # the source indexes: fetch() tells when a source is really missing.
+    apt_update >>"$LOGS/apt.log" 2>&1
+    grep '^WARNING' "$LOGS/apt.log" | while read -r line; do log "$line"; done
 }
 
 # The newest downloaded file of a package matching a pattern, or nothing.
@@ -191,6 +196,14 @@ build_opus() {
     # library would need libssp.
     autotools_build opus --disable-doc --disable-extra-programs --disable-stack-protector \
         CPPFLAGS=-D_FORTIFY_SOURCE=0
+}
+build_opusfile() {
+    # Only the decoder: its HTTP streaming would bring in OpenSSL and Winsock.
+    # It finds libogg and opus through the prefix's .pc files, never the Linux ones.
+    autotools_build opusfile --disable-http --disable-examples --disable-doc \
+        PKG_CONFIG=pkg-config PKG_CONFIG_LIBDIR="'$PREFIX/lib/pkgconfig'" PKG_CONFIG_PATH=
+    # libopusurl, built all the same, is of no use without HTTP.
+    rm -f "$PREFIX/lib/libopusurl.a" "$PREFIX/lib/pkgconfig/opusurl.pc"
 }
 build_mpg123() {
     cmake_build mpg123 ports/cmake -DBUILD_PROGRAMS=OFF -DBUILD_LIBOUT123=OFF

@@ -9,7 +9,9 @@
 #   32-bit: the window framework and x87 precision tests, keymix.exe and the window tests.
 #
 # Skips itself, saying why and how to install the tools, when the cross
-# compilers, Wine, Xvfb or the Japanese locale are missing.
+# compilers, Wine, Xvfb or the Japanese locale are missing. Without a 32-bit
+# Wine (no wine32) it still builds both architectures and runs the 64-bit
+# tier, and skips only the 32-bit runs, with a warning.
 # Environment: JOBS (default 2), BUILD (native build folder, default build).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +37,9 @@ if [ -n "$missing" ]; then
     log "install them with: sudo scripts/install_windows_deps.sh"
     exit 0
 fi
+
+# A mirror in mid-sync can leave wine32:i386 uninstallable for a while.
+win32_missing=$(wine_env_win32_missing)
 
 failures=()
 fail() {
@@ -210,6 +215,10 @@ tier() {
         fail "build-win$bits does not build"
         return
     fi
+    if [ "$arch" = win32 ] && [ -n "$win32_missing" ]; then
+        log "WARNING: 32-bit Wine runs SKIPPED: $win32_missing"
+        return
+    fi
     log "starting a $arch Wine environment"
     if ! wine_env_start "$arch"; then
         fail "no $arch Wine environment"
@@ -236,4 +245,8 @@ if [ ${#failures[@]} -gt 0 ]; then
     printf '  %s\n' "${failures[@]}"
     exit 1
 fi
-log "passed"
+if [ -n "$win32_missing" ]; then
+    log "passed, but without the 32-bit Wine runs (see the WARNING above)"
+else
+    log "passed"
+fi

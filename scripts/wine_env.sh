@@ -30,6 +30,16 @@ wine_env_missing() {
     done
 }
 
+# Why this machine cannot run 32-bit Windows programs, or nothing when it can
+# (or cannot tell). Debian's wine64 runs only 64-bit ones; the 32-bit loader
+# comes with wine32:i386.
+wine_env_win32_missing() {
+    if [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then
+        echo "wine32 is not installed (no /usr/lib/wine/wine;" \
+            "sudo dpkg --add-architecture i386 && sudo apt-get install wine32:i386)"
+    fi
+}
+
 # Starts Xvfb on a display it picks itself and exports DISPLAY.
 wine_env_start_xvfb() {
     local fifo="$WINE_ENV_ROOT/displayfd" number=""
@@ -54,6 +64,13 @@ wine_env_start() {
     if [ -n "$missing" ]; then
         wine_env_log "missing tools: $missing"
         return 1
+    fi
+    if [ "$arch" = win32 ]; then
+        missing=$(wine_env_win32_missing)
+        if [ -n "$missing" ]; then
+            wine_env_log "no win32 environment: $missing"
+            return 1
+        fi
     fi
     if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
         wine_env_log "the ja_JP.UTF-8 locale is not generated"
