@@ -5,7 +5,7 @@
 #include <opusfile.h>
 #include <vector>
 
-#include "decode/sound_decoder.h"
+#include "decode/decoded_sound.h"
 
 namespace {
 

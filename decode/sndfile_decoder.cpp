@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/decoded_sound.h"
 #include "decode/memory_file.h"
-#include "decode/sound_decoder.h"
 
 namespace {
 

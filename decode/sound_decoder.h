@@ -6,21 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
-#include "wav/pcm.h"
-
-// The lowest rate that the buffer up-samples.
-constexpr int LU_MIN_DECODED_FREQUENCY = 2100;
-
-// A decoded sound before the buffer normalises it.
-struct LuDecodedSound {
-    // The stream's own channel count and rate.
-    int channels = 0;
-    int frequency = 0;
-    // Its samples in 16 bits, more than two channels mixed down by their positions.
-    std::unique_ptr<LuDownmix> samples;
-};
+#include "decode/decoded_sound.h"
 
 // Decodes the sound file held in `bytes` (`size` bytes) into `sound`, choosing the decoder by
 // the file's content. A damaged or cut-short stream gives every sample its decoder yields, as

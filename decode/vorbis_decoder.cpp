@@ -4,8 +4,8 @@
 #include <vector>
 #include <vorbis/vorbisfile.h>
 
+#include "decode/decoded_sound.h"
 #include "decode/memory_file.h"
-#include "decode/sound_decoder.h"
 
 namespace {
 
