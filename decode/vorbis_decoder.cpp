@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <vector>
+// The file is read through callbacks of our own, not the stdio ones the header would define.
+#define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
 #include "decode/decoded_sound.h"
