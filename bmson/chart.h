@@ -20,7 +20,8 @@ struct BmsonNote {
 
 // One sound file and the notes that play it, a monophonic track.
 struct BmsonChannel {
-    // The file name as the chart writes it; checked by BmsonCheckSoundName.
+    // The file name as the chart writes it; checked by BmsonCheckSoundName, and when empty (or
+    // nothing but separators and "." parts) a file that cannot be found.
     std::string name;
     // In the chart's order, which need not be the order in time.
     std::vector<BmsonNote> notes;

@@ -22,7 +22,6 @@ enum class BmsonMessage {
     NEED_UNSIGNED,
     NEED_BOOLEAN,
     TEMPO,
-    NAME_EMPTY,
     NAME_ABSOLUTE,
     NAME_PARENT,
     NAME_NUL,

@@ -108,8 +108,6 @@ Context elementOf(Context array) {
 
 BmsonMessage nameMessage(BmsonNameProblem problem) {
     switch (problem) {
-        case BmsonNameProblem::EMPTY:
-            return BmsonMessage::NAME_EMPTY;
         case BmsonNameProblem::ABSOLUTE:
             return BmsonMessage::NAME_ABSOLUTE;
         case BmsonNameProblem::PARENT:
@@ -259,8 +257,11 @@ bool ChartBuilder::store(const Field& field, const Value& value) {
             if (field.slot == Slot::VERSION) {
                 chart->version = std::move(*value.text);
             } else {
+                // An empty name is a key sound that cannot be found, which the loading tells,
+                // not a fault of the chart.
                 const BmsonNameProblem problem = BmsonCheckSoundName(*value.text);
-                if (problem != BmsonNameProblem::NONE) return failAt(nameMessage(problem), path());
+                if (problem != BmsonNameProblem::NONE && problem != BmsonNameProblem::EMPTY)
+                    return failAt(nameMessage(problem), path());
                 chart->channels.back().name = std::move(*value.text);
             }
             return true;

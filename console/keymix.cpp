@@ -20,6 +20,7 @@ constexpr char PREPARING[] = "WAV変換準備中 ......\n";
 constexpr char LOADING[] = "WAV読み込み中\n";
 constexpr char MIXING[] = "WAV合成開始\n";
 constexpr char RULER[] = "0----------------------------------------------100\n";
+constexpr char BAD_TRACK[] = "練習トラックには bgm か keys を指定してください %s\n";
 
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = -1;
@@ -32,7 +33,21 @@ struct Settings {
     // output is up to date.
     bool library = false;
     bool force = false;
+    // The value of -s when it names no track, for the message before the usage line.
+    const char* badTrack = nullptr;
 };
+
+// Reads the practice track of option -s: "bgm" or "keys".
+bool readTrack(const std::string& text, SoundTrack* track) {
+    if (text == "bgm") {
+        *track = SoundTrack::BACKGROUND;
+    } else if (text == "keys") {
+        *track = SoundTrack::KEYS;
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // Reads the preview window "START,LENGTH" of option -w into `finish`. False unless both are
 // decimal seconds and the length is not zero.
@@ -49,8 +64,8 @@ bool readWindow(const std::string& text, SongFinish* finish) {
 
 // Fills `settings` from the command line. False when the usage line is due: an
 // unknown option, an option without its value, a volume or seed without digits, a bad window, a
-// second input path or none at all; "-" (the list on standard input) and -f
-// belong to -a.
+// track that is none (named in `badTrack`), a second input path or none at all; "-" (the list
+// on standard input) and -f belong to -a.
 bool parseArguments(int argc, char** argv, Settings* settings) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
@@ -103,9 +118,20 @@ bool parseArguments(int argc, char** argv, Settings* settings) {
                 if (!readDecimalInt(argv[i], &settings->render.seed)) return false;
                 settings->render.playerMode = true;
                 break;
+            case 's':
+                if (++i >= argc) return false;
+                if (readTrack(argv[i], &settings->render.track)) break;
+                settings->badTrack = argv[i];
+                return false;
             default:
                 return false;
         }
+    }
+    // A player gives each key sound one voice and never stops at a sound it cannot find.
+    if (settings->render.playerMode) {
+        settings->render.cutOnRetrigger = true;
+        settings->render.extendedSamples = true;
+        settings->render.missingSamplesSilent = true;
     }
     if (!settings->inputPath) return false;
     if (settings->library) return true;
@@ -151,6 +177,7 @@ std::FILE* messages() {
 int runKeymix(int argc, char** argv) {
     Settings settings;
     if (!parseArguments(argc, argv, &settings)) {
+        if (settings.badTrack) std::fprintf(messages(), BAD_TRACK, settings.badTrack);
         std::fprintf(messages(), USAGE);
         return EXIT_OK;
     }

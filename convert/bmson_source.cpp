@@ -23,8 +23,10 @@ public:
     BmsonSource(std::unique_ptr<BmsonChart> chart, std::vector<BmsonPlay> plays)
         : chart(std::move(chart)), plays(std::move(plays)) {}
 
-    std::vector<std::string> start(bool, bool, std::function<void(int)> report) override {
+    std::vector<std::string> start(bool, bool, SoundTrack track,
+                                   std::function<void(int)> report) override {
         progress = std::move(report);
+        if (track != SoundTrack::ALL) keepTrack(track);
         std::vector<std::string> names;
         for (const BmsonChannel& channel : chart->channels)
             names.push_back(BmsonNormalizeSoundName(channel.name));
@@ -33,6 +35,7 @@ public:
 
     // The charts come from the time of Ogg Vorbis key sounds, so they are always looked up.
     bool forgivingLookup() const override { return true; }
+    bool emptyNameIsMissing() const override { return true; }
 
     int notesOf(int slot) override {
         const size_t notes = chart->channels[slot].notes.size();
@@ -60,9 +63,25 @@ public:
         return true;
     }
 
-    bool failed() const override { return false; }
+    bool failed() const override { return broken; }
 
 private:
+    // Drops the notes outside `track`, the background's being those on no lane (x 0), and places
+    // the plays of the rest again.
+    void keepTrack(SoundTrack track) {
+        const bool background = track == SoundTrack::BACKGROUND;
+        for (BmsonChannel& channel : chart->channels) {
+            std::vector<BmsonNote> kept;
+            for (const BmsonNote& note : channel.notes)
+                if ((note.x == 0) == background) kept.push_back(note);
+            channel.notes.swap(kept);
+        }
+        // The kept notes are a part of notes already placed, so placing them cannot fail.
+        std::string message;
+        plays.clear();
+        broken = !BmsonTimeline(*chart, &plays, &message);
+    }
+
     void reportUpTo(int value) {
         if (!progress) return;
         for (int next = last + 1; next <= value; ++next) progress(next);
@@ -74,6 +93,7 @@ private:
     std::function<void(int)> progress;
     int64_t done = 0;
     int last = LOADED;
+    bool broken = false;
 };
 
 }  // namespace

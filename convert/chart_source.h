@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/render_options.h"
+
 class BmsBms;
 
 // One start of a slot's key sound from its beginning.
@@ -29,11 +31,15 @@ public:
 
     // Returns the key sound file of each slot as the chart names it, empty for a slot without
     // one; a BMS chart read in player mode is made ready to play first. `retriggerCut` is the
-    // cut of a BMS chart's triggers (a bmson chart's always cut); `progress` (may be empty) sees
-    // the mixing share, 101 to 200, as the triggers go. With `debug` the triggers' way is
-    // traced.
-    virtual std::vector<std::string> start(bool debug, bool retriggerCut,
+    // cut of a BMS chart's triggers (a bmson chart's always cut); only the triggers of `track`
+    // are handed out, each source knowing which of its notes are background and which keys.
+    // `progress` (may be empty) sees the mixing share, 101 to 200, as the triggers go. With
+    // `debug` the triggers' way is traced.
+    virtual std::vector<std::string> start(bool debug, bool retriggerCut, SoundTrack track,
                                            std::function<void(int)> progress) = 0;
+    // Whether a slot whose name is empty still holds a key sound, one that cannot be found: a
+    // bmson channel always stands for a file, a BMS slot without a name for none.
+    virtual bool emptyNameIsMissing() const { return false; }
     // The loudness of the key sounds in percent when `volume` is asked for.
     virtual int keySoundVolume(int volume) const { return volume; }
     // Whether the key sound files are always looked up forgivingly, the extension free to be

@@ -37,6 +37,7 @@ void BmsConverter::setOptions(const RenderOptions& options) {
     loadingThreads = options.loaderThreads;
     finish = options.finish;
     setPlayerMode(options.playerMode, options.seed);
+    track = options.track;
     volume = options.volume;
 }
 
@@ -94,7 +95,7 @@ LuWav* BmsConverter::convert() {
     std::function<void(int)> progress;
     if (hasProgress()) progress = [this](int value) { report(value); };
     const std::vector<std::string> names =
-        source->start(debug, cutOnRetrigger, std::move(progress));
+        source->start(debug, cutOnRetrigger, track, std::move(progress));
     job.volume = source->keySoundVolume(volume);
     if (!loadSamples(job, names, extendedSamples || source->forgivingLookup())) return nullptr;
     if (!startMix(job)) return nullptr;
@@ -177,12 +178,14 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
     job.lastStart.assign(slots, NEVER_STARTED);
     // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
     // text in its slot, which loading passes over, and counting it would keep the share
-    // from ever reaching 100.
+    // from ever reaching 100. A source whose every slot holds a sound counts them all, an
+    // empty name then failing as a file that is not there (the lookup finds none for it).
     // The buffers are made here, so that a worker only fills its own.
     std::vector<std::string> names;
     std::vector<LuWav*> buffers;
+    const bool emptyIsMissing = source->emptyNameIsMissing();
     for (int id = 0; id < slots; ++id) {
-        if (slotNames[id].empty()) continue;
+        if (slotNames[id].empty() && !emptyIsMissing) continue;
         names.push_back(slotNames[id]);
         job.samples[id].reset(new LuWav);
         job.samples[id]->setDebug(debug);

@@ -159,6 +159,7 @@ private:
     bool previewOutsideSong = false;
     bool playerMode = false;
     int64_t randomSeed = 0;
+    SoundTrack track = SoundTrack::ALL;
     std::string failedWavPath;
     std::vector<SilencedSample> silencedSamples;
     bool opened = false;

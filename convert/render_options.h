@@ -5,6 +5,10 @@
 
 #include "convert/song_finish.h"
 
+// Which of a chart's key sounds a render plays: all of them, or one practice track, the
+// background alone or the keys a player presses alone.
+enum class SoundTrack { ALL, BACKGROUND, KEYS };
+
 // How a chart is rendered. The defaults are those of both programs.
 struct RenderOptions {
     // Loudness of every key sound in percent.
@@ -18,9 +22,13 @@ struct RenderOptions {
     // A key sound that fails to load and that no note uses is passed over without asking the
     // observer.
     bool continuePastUnusedSamples = false;
-    // The chart as a player plays it, #RANDOM drawn from `seed`.
+    // The chart as a player plays it, #RANDOM drawn from `seed`. A player also gives each key
+    // sound one voice and plays a missing one as silence, which a front end asks for with
+    // cutOnRetrigger, extendedSamples and missingSamplesSilent.
     bool playerMode = false;
     int seed = 0;
+    // The key sounds played; in player mode the keys are those a player presses.
+    SoundTrack track = SoundTrack::ALL;
     // The normalised mix and the preview window.
     SongFinish finish;
     // Trace lines on standard output.

@@ -43,7 +43,8 @@ bool walk(const std::string& root, const std::string& relative, std::vector<Foun
 
 bool isChartName(const std::string& name) {
     return endsWithIgnoringCase(name, ".bms") || endsWithIgnoringCase(name, ".bme") ||
-           endsWithIgnoringCase(name, ".bml") || endsWithIgnoringCase(name, ".bmson");
+           endsWithIgnoringCase(name, ".bml") || endsWithIgnoringCase(name, ".pms") ||
+           endsWithIgnoringCase(name, ".bmson");
 }
 
 bool isArchiveName(const std::string& name) {

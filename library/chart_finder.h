@@ -16,7 +16,7 @@ struct FoundFile {
     std::string relative;
 };
 
-// Whether the name ends in .bms, .bme, .bml or .bmson, in any case.
+// Whether the name ends in .bms, .bme, .bml, .pms or .bmson, in any case.
 bool isChartName(const std::string& name);
 // Whether the name ends in .zip, .7z or .rar, in any case.
 bool isArchiveName(const std::string& name);

@@ -18,7 +18,7 @@ constexpr char CONVERT_LABEL[] = "変換";
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 
 // File dialog filters: label, pattern, and the closing empty entry.
-constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme;*.bml;*.bmson)\0*.*\0";
+constexpr char INPUT_FILTER[] = "BMSファイル(*.bms;*.bme;*.bml;*.pms;*.bmson)\0*.*\0";
 constexpr char OUTPUT_FILTER[] =
     "WAVファイル(*.wav)\0*.*\0"
     "FLACファイル(*.flac)\0*.flac\0"

@@ -68,6 +68,7 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         {"-w", ",2", "song.bms"},
         {"-w", "1e3,2", "song.bms"},
         {"-w", ".,2", "song.bms"},
+        {"song.bms", "-s"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(join(args));
@@ -75,6 +76,19 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         EXPECT_EQ(0, result.status);
         EXPECT_EQ("", result.out);
         EXPECT_EQ(USAGE, result.err);
+    }
+}
+
+// A track of -s that is neither "bgm" nor "keys" is named before the usage line.
+TEST(KeymixTest, NamesABadTrack) {
+    for (const char* track : {"BGM", "", "all", "-o"}) {
+        SCOPED_TRACE(track);
+        RunResult result = runInProcess({"-s", track, "song.bms"});
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ("", result.out);
+        EXPECT_EQ(
+            std::string("練習トラックには bgm か keys を指定してください ") + track + "\n" + USAGE,
+            result.err);
     }
 }
 
@@ -119,6 +133,9 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         {{"-xd", "song.bms", "-x"}, "song.bms", "song.wav", "50"},
         {{"-n", "-w", "1.5,.5", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-w", "0,30", "-o", "a.flac", "song.bms"}, "song.bms", "a.flac", "50"},
+        {{"song.pms"}, "song.pms", "song.wav", "50"},
+        {{"-s", "bgm", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-p", "3", "-s", "keys", "song.bms"}, "song.bms", "song.wav", "50"},
     };
     // Run in an empty folder, so that none of the charts named here exists.
     test_util::TempDir dir;

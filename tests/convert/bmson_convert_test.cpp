@@ -124,4 +124,34 @@ TEST(BmsonConvertTest, LooksSoundsUpAndSilencesMissingOnesWithOptionM) {
     }
 }
 
+// A channel whose name is empty, or nothing but "." and separators, is a key sound that cannot
+// be found, never the folder nor a file of the bare extension: it fails the conversion as a
+// missing file does, or with -m is left silent and listed with its notes.
+TEST(BmsonConvertTest, AnEmptyNameIsASoundThatCannotBeFound) {
+    for (const char* name : {"", "./"}) {
+        for (const bool silent : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (silent ? " silent" : ""));
+            TempDir dir;
+            dir.write(".wav", ramp(5));
+            dir.write("ramp.wav", ramp(3));
+            const std::string path = dir.write(
+                "song.bmson", chart(R"({"name":")" + std::string(name) +
+                                    R"(","notes":[{"y":0}]},{"name":"ramp","notes":[{"y":0}]})"));
+            BmsConverter converter;
+            converter.setMissingSamplesSilent(silent);
+            std::unique_ptr<LuWav> mix = render(converter, path);
+            EXPECT_EQ(dir.file(""), converter.getFailedWavPath());
+            if (!silent) {
+                EXPECT_EQ(nullptr, mix);
+                continue;
+            }
+            ASSERT_NE(nullptr, mix);
+            EXPECT_EQ((std::vector<int16_t>{1, 1, 2, 2, 3, 3}), samplesOf(*mix));
+            ASSERT_EQ(1u, converter.getSilencedSamples().size());
+            EXPECT_EQ(dir.file(""), converter.getSilencedSamples()[0].path);
+            EXPECT_EQ(1, converter.getSilencedSamples()[0].notes);
+        }
+    }
+}
+
 }  // namespace

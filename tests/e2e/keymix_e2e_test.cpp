@@ -360,6 +360,46 @@ TEST(KeymixE2eTest, OptionPRendersTheRandomExampleAsOnePlay) {
     EXPECT_LE(3u, plays.size());
 }
 
+// A player gives each key sound one voice: 300 notes of one sound at one tic sound as one (and
+// saturate without -p). It finds the sound spelt in another case, plays a missing one as silence
+// and names it, and -s keeps the background or the keys alone.
+TEST(KeymixE2eTest, OptionPPlaysOneVoiceAndGoesPastMissingSounds) {
+    TempDir dir;
+    std::string crowd;
+    for (int i = 0; i < 300; ++i) crowd += "#00001:01\n";
+    dir.write("crowd.bms", "#WAV01 a.wav\n" + crowd);
+    dir.write("player.bms",
+              "#WAV01 A.WAV\n#WAV02 gone.wav\n#WAV03 b.wav\n#00011:02\n#00012:03\n" + crowd);
+    dir.write("a.wav", test_util::constantWav(4, 1000));
+    dir.write("b.wav", test_util::constantWav(4, 100));
+    const auto silenced = [](int notes) {
+        return "\nWAVが読めないので無音にしました gone.wav (ノーツ数 " + std::to_string(notes) +
+               ")\n";
+    };
+    const struct {
+        std::vector<std::string> args;
+        int16_t level;
+        std::string err;
+    } cases[] = {
+        {{"crowd.bms"}, 32767, ""},
+        {{"-p", "1", "crowd.bms"}, 1000, ""},
+        {{"-p", "1", "player.bms"}, 1100, silenced(1)},
+        {{"-p", "1", "-s", "keys", "player.bms"}, 100, silenced(1)},
+        {{"-p", "1", "-s", "bgm", "player.bms"}, 1000, silenced(0)},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args) line += arg + " ";
+        SCOPED_TRACE(line);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-v", "100", "-o", "song.wav"});
+        Result result = runKeymix(dir, args);
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ(c.err + written("song.wav"), result.err);
+        EXPECT_EQ(Frames().add(4, c.level).wav(), test_util::readFile(dir.file("song.wav")));
+    }
+}
+
 // Key sounds that are Ogg Vorbis files named .wav in the chart, one of them also spelt in
 // another case and with the other extension on disk. Without -x the chart fails as with any
 // unreadable sample; with -x it converts.

@@ -352,7 +352,8 @@ TEST_F(KeymixwTest, BrowseDialogsFillThePathFields) {
     click(INPUT_BROWSE);
     Box open = waitBox();
     EXPECT_EQ("BMSファイルを開く", open.caption);
-    EXPECT_EQ("BMSファイル(*.bms;*.bme;*.bml;*.bmson)", call({"file_dialog", open.handle}).at(1));
+    EXPECT_EQ("BMSファイル(*.bms;*.bme;*.bml;*.pms;*.bmson)",
+              call({"file_dialog", open.handle}).at(1));
     chooseInDialog(open, chart);
     EXPECT_EQ(chart, text(INPUT_EDIT));
     EXPECT_EQ(windowsPath(dir.file("song.wav")), text(OUTPUT_EDIT));
