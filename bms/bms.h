@@ -11,6 +11,7 @@
 #include "bms/control_flow.h"
 #include "bms/header_hash.h"
 #include "bms/regist_array.h"
+#include "bms/repairs.h"
 #include "bms/word.h"
 
 // One chart. Positions are tics on one axis through the whole chart: bar 000
@@ -62,6 +63,9 @@ public:
     // evaluated, in order; empty otherwise.
     const std::vector<BmsRandomDraw>& getRandomDraws() const { return randomDraws; }
     void setRandomDraws(const std::vector<BmsRandomDraw>& draws) { randomDraws = draws; }
+    // What reading or playing the chart as a player does it needed mending (bms/repairs.h).
+    BmsRepairs* getRepairs() { return &repairs; }
+    const BmsRepairs* getRepairs() const { return &repairs; }
 
     // Spreads an object text (two characters per object) evenly over the bar in
     // the channel's lane, creating the lane when needed. "00" pairs leave their
@@ -86,6 +90,7 @@ private:
     BmsChannel* firstChannel;  // owns the list
     BmsBar bars[BAR_COUNT];
     std::vector<BmsRandomDraw> randomDraws;
+    BmsRepairs repairs;
 };
 
 #endif  // BMS_BMS_H_
