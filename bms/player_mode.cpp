@@ -39,7 +39,8 @@ bool readWholeNumber(const char* text, int* value) {
     if (*text < '0' || *text > '9') return false;
     int64_t magnitude = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
-        if (magnitude <= std::numeric_limits<int>::max()) magnitude = magnitude * 10 + (*text - '0');
+        if (magnitude <= std::numeric_limits<int>::max())
+            magnitude = magnitude * 10 + (*text - '0');
     }
     while (isBlank(*text)) ++text;
     if (*text != '\0') return false;

@@ -73,8 +73,8 @@ bool BmsConverter::openChart() {
     if (!chart) return false;
     if (debug) {
         for (const BmsRandomDraw& draw : chart->getRandomDraws())
-            std::printf("%s %d (line %d) => %d\n", draw.isSwitch ? "SWITCH" : "RANDOM",
-                        draw.range, draw.line, draw.value);
+            std::printf("%s %d (line %d) => %d\n", draw.isSwitch ? "SWITCH" : "RANDOM", draw.range,
+                        draw.line, draw.value);
     }
     source = makeBmsSource(chart.get(), playerMode);
     return true;
