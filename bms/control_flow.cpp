@@ -32,6 +32,11 @@ bool sameName(const char* name, const char* key) {
 
 }  // namespace
 
+int BmsControlFlow::ifNumber(const Block& block) {
+    // The number of a switch block is for its #CASE lines only.
+    return block.isSwitch ? 0 : block.number;
+}
+
 uint64_t BmsRandomGenerator::next() {
     state += UINT64_C(0x9E3779B97F4A7C15);
     uint64_t z = state;
@@ -65,7 +70,13 @@ BmsControlCommand BmsControlFlow::commandOfKey(const char* key) {
                     {"ELSEIF", BmsControlCommand::ELSEIF},
                     {"ELSE", BmsControlCommand::ELSE},
                     {"ENDIF", BmsControlCommand::ENDIF},
-                    {"ENDRANDOM", BmsControlCommand::ENDRANDOM}};
+                    {"ENDRANDOM", BmsControlCommand::ENDRANDOM},
+                    {"SWITCH", BmsControlCommand::SWITCH},
+                    {"SETSWITCH", BmsControlCommand::SETSWITCH},
+                    {"CASE", BmsControlCommand::CASE},
+                    {"SKIP", BmsControlCommand::SKIP},
+                    {"DEF", BmsControlCommand::DEF},
+                    {"ENDSW", BmsControlCommand::ENDSW}};
     for (const auto& entry : COMMANDS) {
         if (sameName(entry.name, key)) return entry.command;
     }
@@ -73,25 +84,36 @@ BmsControlCommand BmsControlFlow::commandOfKey(const char* key) {
 }
 
 void BmsControlFlow::restart() {
-    blocks.assign(1, Block{0, OUTSIDE, false});
+    blocks.assign(1, Block{0, OUTSIDE, false, false, BEFORE});
     replayed = 0;
 }
 
 bool BmsControlFlow::isReading() const {
     const Block& block = blocks.back();
-    return !block.skipped && (block.branch == OUTSIDE || block.branch == TAKING);
+    if (block.skipped || (block.isSwitch && block.state != IN_CASE)) return false;
+    return block.branch == OUTSIDE || block.branch == TAKING;
 }
 
-void BmsControlFlow::open(int number, bool skipped) {
-    blocks.push_back(Block{number, OUTSIDE, skipped});
+void BmsControlFlow::open(int number, bool skipped, bool isSwitch) {
+    blocks.push_back(Block{number, OUTSIDE, skipped, isSwitch, BEFORE});
 }
 
-int BmsControlFlow::drawNumber(int range, int line) {
+int BmsControlFlow::drawNumber(int range, int line, bool isSwitch) {
     if (replayed < draws.size()) return draws[replayed++].value;
     const int value = generator.draw(range);
-    draws.push_back(BmsRandomDraw{line, range, value});
+    draws.push_back(BmsRandomDraw{line, range, value, isSwitch});
     replayed = draws.size();
     return value;
+}
+
+size_t BmsControlFlow::enterSwitch() {
+    for (size_t i = blocks.size(); i-- > 1;) {
+        if (!blocks[i].isSwitch) continue;
+        blocks.resize(i + 1);
+        blocks[i].branch = OUTSIDE;
+        return i;
+    }
+    return 0;
 }
 
 void BmsControlFlow::apply(BmsControlCommand command, const char* argument, int line) {
@@ -100,18 +122,18 @@ void BmsControlFlow::apply(BmsControlCommand command, const char* argument, int 
     switch (command) {
         case BmsControlCommand::RANDOM: {
             const bool reading = isReading();
-            open(reading && number > 0 ? drawNumber(number, line) : 0, !reading);
+            open(reading && number > 0 ? drawNumber(number, line, false) : 0, !reading, false);
             break;
         }
         case BmsControlCommand::SETRANDOM:
-            open(number, !isReading());
+            open(number, !isReading(), false);
             break;
         case BmsControlCommand::IF:
-            block.branch = number > 0 && number == block.number ? TAKING : WAITING;
+            block.branch = number > 0 && number == ifNumber(block) ? TAKING : WAITING;
             break;
         case BmsControlCommand::ELSEIF:
             if (block.branch == WAITING) {
-                if (number > 0 && number == block.number) block.branch = TAKING;
+                if (number > 0 && number == ifNumber(block)) block.branch = TAKING;
             } else if (block.branch == TAKING) {
                 block.branch = DONE;
             }
@@ -132,7 +154,38 @@ void BmsControlFlow::apply(BmsControlCommand command, const char* argument, int 
             }
             break;
         case BmsControlCommand::ENDRANDOM:
-            if (blocks.size() > 1) blocks.pop_back();
+            for (size_t i = blocks.size(); i-- > 1;) {
+                if (blocks[i].isSwitch) continue;
+                blocks.resize(i);
+                break;
+            }
+            break;
+        case BmsControlCommand::SWITCH: {
+            const bool reading = isReading();
+            open(reading && number > 0 ? drawNumber(number, line, true) : 0, !reading, true);
+            break;
+        }
+        case BmsControlCommand::SETSWITCH:
+            open(number, !isReading(), true);
+            break;
+        case BmsControlCommand::CASE: {
+            Block& inner = blocks[enterSwitch()];
+            if (inner.isSwitch && inner.state == BEFORE && number > 0 && number == inner.number)
+                inner.state = IN_CASE;
+            break;
+        }
+        case BmsControlCommand::DEF: {
+            Block& inner = blocks[enterSwitch()];
+            if (inner.isSwitch && inner.state == BEFORE) inner.state = IN_CASE;
+            break;
+        }
+        case BmsControlCommand::SKIP: {
+            Block& inner = blocks[enterSwitch()];
+            if (inner.isSwitch && inner.state == IN_CASE) inner.state = PAST;
+            break;
+        }
+        case BmsControlCommand::ENDSW:
+            if (const size_t inner = enterSwitch()) blocks.resize(inner);
             break;
         case BmsControlCommand::NONE:
             break;

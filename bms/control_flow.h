@@ -1,7 +1,8 @@
 // The control lines of a chart (#RANDOM, #SETRANDOM, #IF, #ELSEIF, #ELSE,
-// #ENDIF, #ENDRANDOM) evaluated the way players evaluate them, so that only the
-// lines of the branches taken are read; and the seeded generator that draws
-// the numbers of #RANDOM.
+// #ENDIF, #ENDRANDOM; #SWITCH, #SETSWITCH, #CASE, #SKIP, #DEF, #ENDSW)
+// evaluated the way players evaluate them, so that only the lines of the
+// branches taken are read; and the seeded generator that draws the numbers of
+// #RANDOM and #SWITCH.
 //
 // A control line is `#`, its command (any case), and for the commands that take
 // one a whole number after blanks: an optional sign and digits, anything after
@@ -49,13 +50,30 @@ private:
     uint64_t state;
 };
 
-enum class BmsControlCommand { NONE, RANDOM, SETRANDOM, IF, ELSEIF, ELSE, ENDIF, ENDRANDOM };
+enum class BmsControlCommand {
+    NONE,
+    RANDOM,
+    SETRANDOM,
+    IF,
+    ELSEIF,
+    ELSE,
+    ENDIF,
+    ENDRANDOM,
+    SWITCH,
+    SETSWITCH,
+    CASE,
+    SKIP,
+    DEF,
+    ENDSW
+};
 
-// One number drawn by a #RANDOM: its line, its n and the number.
+// One number drawn by a #RANDOM or a #SWITCH: its line, its n and the number.
 struct BmsRandomDraw {
     int line;
     int range;
     int value;
+    // Drawn by a #SWITCH.
+    bool isSwitch = false;
 };
 
 // The state of the blocks and branches while a file is read, fed each control
@@ -67,27 +85,37 @@ public:
     // The command a key names (any case); NONE for any other key and for null.
     static BmsControlCommand commandOfKey(const char* key);
 
-    // Starts the file again: no block open, and the #RANDOM lines met get the
-    // numbers drawn before in order, so every reading takes the same branches.
+    // Starts the file again: no block open, and the #RANDOM and #SWITCH lines
+    // met get the numbers drawn before in order, so every reading takes the
+    // same branches.
     void restart();
     // Applies a control line: `argument` is the text after the command (null or
     // empty for none), `line` its line number, recorded with a draw.
     void apply(BmsControlCommand command, const char* argument, int line);
     // True when the lines met now are read.
     bool isReading() const;
-    // Every number drawn, in order of the #RANDOM lines.
+    // Every number drawn, in order of the #RANDOM and #SWITCH lines.
     const std::vector<BmsRandomDraw>& getDraws() const { return draws; }
 
 private:
     enum Branch { OUTSIDE, TAKING, WAITING, DONE };
+    // Where a switch block is: before its case, in it (falling through), past its #SKIP.
+    enum Case { BEFORE, IN_CASE, PAST };
     struct Block {
         int number;  // 0 for none
         Branch branch;
         bool skipped;  // opened where lines were not read
+        bool isSwitch;
+        Case state;
     };
 
-    void open(int number, bool skipped);
-    int drawNumber(int range, int line);
+    void open(int number, bool skipped, bool isSwitch);
+    int drawNumber(int range, int line, bool isSwitch);
+    // The index of the innermost switch block (0 for none), the blocks opened
+    // inside it closed and its open branch with them.
+    size_t enterSwitch();
+    // The number an #IF or #ELSEIF of the block is compared with.
+    static int ifNumber(const Block& block);
 
     std::vector<Block> blocks;  // the file itself first, the innermost last
     BmsRandomGenerator generator;

@@ -66,6 +66,8 @@ struct Parser {
     // With control lines evaluated: the flow, and the start of a line read to
     // tell its kind, given back to the state machine character by character.
     BmsControlFlow* flow = nullptr;
+    bool loneCrEndsLine = false;
+    bool trimWavNames = false;
     std::string replay;
     size_t replayAt = 0;
     std::string word;
@@ -99,7 +101,7 @@ struct Parser {
         return std::getc(file);
     }
 
-    // The next character, a CR LF pair read as one '\n'.
+    // The next character, a CR LF pair read as one '\n', and a lone CR too when asked.
     int next() {
         if (pushed != NONE) {
             int c = pushed;
@@ -112,6 +114,7 @@ struct Parser {
             int following = readByte();
             if (following == '\n') return '\n';
             lookahead = following;
+            if (loneCrEndsLine) return '\n';
         }
         return c;
     }
@@ -300,6 +303,7 @@ struct Parser {
         BmsRegistArray* wavs = chart->getWavs();
         BmsRegistArray* bmps = chart->getBmps();
         if (wavs->matchKey(key.c_str())) {
+            if (trimWavNames) trimName();
             if (wavs->set(wavs->slotOfKey(key.c_str()), value.c_str()))
                 std::fputs("wavs overwrite\n", stdout);
         } else if (bmps->matchKey(key.c_str())) {
@@ -308,6 +312,17 @@ struct Parser {
         } else {
             chart->getHeaders()->add(key.c_str(), value.c_str());
         }
+    }
+
+    // Cuts the value at its first NUL byte and drops the bytes up to 0x20 that end it; the
+    // value's line is the one before the current line.
+    void trimName() {
+        size_t end = value.find('\0');
+        if (end == std::string::npos) end = value.size();
+        const size_t text = end;
+        while (end > 0 && static_cast<unsigned char>(value[end - 1]) <= ' ') --end;
+        value.resize(end);
+        if (end < text) chart->getRepairs()->note(BmsRepairKind::WAV_NAME_TRIMMED, line - 1);
     }
 
     State barNumber() {
@@ -434,6 +449,8 @@ bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options) {
     std::unique_ptr<BmsControlFlow> flow(options.evaluateRandom ? new BmsControlFlow(options.seed)
                                                                 : nullptr);
     parser.flow = flow.get();
+    parser.loneCrEndsLine = options.loneCrEndsLine;
+    parser.trimWavNames = options.trimWavNames;
     bool ok = parser.runPass(1) && parser.runPass(2);
     parser.file = nullptr;
     parser.chart = nullptr;

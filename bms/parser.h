@@ -39,8 +39,13 @@ struct BmsLoadOptions {
     // end the file without its newline. The chart records the numbers drawn
     // (`BmsBms::getRandomDraws`).
     bool evaluateRandom = false;
-    // Seeds the numbers #RANDOM draws: one seed, one set of branches.
+    // Seeds the numbers #RANDOM and #SWITCH draw: one seed, one set of branches.
     int64_t seed = 0;
+    // A CR alone ends a line, as CR LF and LF do; otherwise it is a character of its line.
+    bool loneCrEndsLine = false;
+    // The blanks and control characters (bytes up to 0x20) that end a #WAV value are not part
+    // of the file's name; each value shortened so is noted (`BmsRepairKind::WAV_NAME_TRIMMED`).
+    bool trimWavNames = false;
 };
 // `BmsLoad` with the choices of `options`.
 bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options);

@@ -6,7 +6,6 @@
 
 #include "bms/bms.h"
 #include "bms/channel_roles.h"
-#include "text/number.h"
 
 int BmsClearLongNoteEnds(BmsBms* chart) {
     const char* text = chart->getHeaders()->get("LNOBJ");
@@ -25,11 +24,37 @@ int BmsClearLongNoteEnds(BmsBms* chart) {
     return cleared;
 }
 
+namespace {
+
+bool isBlank(char c) {
+    return c != '\0' && static_cast<unsigned char>(c) <= ' ';
+}
+
+// The whole number that is all of `text` but for blanks and control characters around it,
+// limited to the int range; false when there is none.
+bool readWholeNumber(const char* text, int* value) {
+    while (isBlank(*text)) ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    if (*text < '0' || *text > '9') return false;
+    int64_t magnitude = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        if (magnitude <= std::numeric_limits<int>::max())
+            magnitude = magnitude * 10 + (*text - '0');
+    }
+    while (isBlank(*text)) ++text;
+    if (*text != '\0') return false;
+    magnitude = std::min<int64_t>(magnitude, std::numeric_limits<int>::max());
+    *value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+}  // namespace
+
 int BmsKeySoundVolume(const BmsBms& chart, int volume) {
-    constexpr int64_t LOW = std::numeric_limits<int>::min();
-    constexpr int64_t HIGH = std::numeric_limits<int>::max();
     int percent = 0;
-    if (!readDecimalInt(chart.getHeaders()->get("VOLWAV"), &percent) || percent < 0) return volume;
-    const int64_t scaled = static_cast<int64_t>(volume) * percent / 100;
-    return static_cast<int>(std::min(HIGH, std::max(LOW, scaled)));
+    if (!readWholeNumber(chart.getHeaders()->get("VOLWAV"), &percent)) return volume;
+    if (percent < 1 || percent > 99) return volume;
+    // Below 100 percent the product stays within the int range.
+    return static_cast<int>(static_cast<int64_t>(volume) * percent / 100);
 }

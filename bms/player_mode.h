@@ -11,8 +11,10 @@ class BmsBms;
 // no id (not two letters or digits, or 00).
 int BmsClearLongNoteEnds(BmsBms* chart);
 
-// `volume` scaled by #VOLWAV n percent, truncated toward zero and limited to the int range;
-// `volume` itself when #VOLWAV is absent or no whole number from 0 up.
+// `volume` scaled by #VOLWAV n percent, truncated toward zero, when n is from 1 to 99: a player
+// only ever lowers the key sounds with it. `volume` itself for any other n (0 and 100 up
+// included) and when #VOLWAV is absent or its value is not a whole number alone (an optional
+// sign and digits, blanks or control characters around them).
 int BmsKeySoundVolume(const BmsBms& chart, int volume);
 
 #endif  // BMS_PLAYER_MODE_H_

@@ -10,6 +10,8 @@
 enum class BmsRepairKind {
     // A long note whose end another id or no object gives.
     LONG_NOTE_END,
+    // A #WAV name that blanks or control characters ended, dropped from it.
+    WAV_NAME_TRIMMED,
 };
 
 // The repairs of one chart, each kind once, in the order they first happened.

@@ -1,6 +1,7 @@
 #include "console/chart_message.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -12,6 +13,11 @@ constexpr char WRITTEN[] = "\nWAVファイルへ書き込みました %s\n";
 constexpr char WRITE_FAILED[] = "\nWAVファイルへの書き込みが失敗 %s\n";
 constexpr char OUTSIDE_SONG[] = "\nプレビューの開始位置が曲の長さを超えています\n";
 constexpr char SILENCED[] = "WAVが読めないので無音にしました %s (ノーツ数 %d)\n";
+constexpr char REPAIRED[] = "%s %d 箇所";
+constexpr char REPAIR_LINES[] = " (行 %s)";
+constexpr char LONG_NOTE_END_REPAIRED[] = "ロングノートの終端を読み替えました";
+constexpr char WAV_NAME_TRIMMED[] = "WAVファイル名の末尾の空白を取り除きました";
+constexpr char OTHER_REPAIR[] = "譜面の記述を読み替えました";
 
 constexpr char SOURCE_UNREADABLE[] = "\nフォルダを読めません %s\n";
 constexpr char OUTPUT_TAKEN[] = "\n出力先が他の譜面と重なります %s\n";
@@ -36,10 +42,44 @@ std::string silencedLines(const std::vector<SilencedSound>& silenced) {
     return lines;
 }
 
-}  // namespace
+// What a player mended of one kind, as the line that tells it begins.
+const char* repairText(BmsRepairKind kind) {
+    switch (kind) {
+        case BmsRepairKind::LONG_NOTE_END:
+            return LONG_NOTE_END_REPAIRED;
+        case BmsRepairKind::WAV_NAME_TRIMMED:
+            return WAV_NAME_TRIMMED;
+        default:
+            return OTHER_REPAIR;
+    }
+}
 
-std::string chartMessage(const RenderResult& result, const std::string& shown,
-                         const std::string& output) {
+// One line per kind of what playing the chart as a player mended, after a blank line: the
+// count and the first lines known, "..." where more happened than are listed; empty when
+// nothing was mended.
+std::string repairLines(const std::vector<BmsRepairs::Entry>& repairs) {
+    if (repairs.empty()) return std::string();
+    std::string lines = "\n";
+    for (const BmsRepairs::Entry& entry : repairs) {
+        lines += format(REPAIRED, repairText(entry.kind), entry.count);
+        std::string numbers;
+        for (int line : entry.lines) {
+            if (line <= 0) continue;
+            if (!numbers.empty()) numbers += ", ";
+            numbers += std::to_string(line);
+        }
+        if (!numbers.empty()) {
+            if (entry.count > static_cast<int>(entry.lines.size())) numbers += ", ...";
+            lines += format(REPAIR_LINES, numbers.c_str());
+        }
+        lines += "\n";
+    }
+    return lines;
+}
+
+// The message that closes the run, after what was mended.
+std::string closingMessage(const RenderResult& result, const std::string& shown,
+                           const std::string& output) {
     switch (result.status) {
         case RenderStatus::WRITTEN:
             return silencedLines(result.silenced) + format(WRITTEN, output.c_str());
@@ -56,6 +96,14 @@ std::string chartMessage(const RenderResult& result, const std::string& shown,
         default:
             return CONVERT_FAILED;
     }
+}
+
+}  // namespace
+
+std::string chartMessage(const RenderResult& result, const std::string& shown,
+                         const std::string& output) {
+    if (result.status == RenderStatus::STOPPED) return std::string();
+    return repairLines(result.repairs) + closingMessage(result, shown, output);
 }
 
 std::string faultMessage(LibraryFault fault, const std::string& path) {

@@ -9,7 +9,8 @@
 #include "library/plan.h"
 
 // The message after rendering the chart named `shown` into `output`, each line ended by a
-// newline; empty for a render that the observer stopped.
+// newline: what a player mended of the chart, if anything, then the closing lines; empty for a
+// render that the observer stopped.
 std::string chartMessage(const RenderResult& result, const std::string& shown,
                          const std::string& output);
 

@@ -64,6 +64,8 @@ bool BmsConverter::openChart() {
     BmsLoadOptions options;
     options.evaluateRandom = playerMode;
     options.seed = randomSeed;
+    options.loneCrEndsLine = playerMode;
+    options.trimWavNames = playerMode;
     if (!BmsLoad(chartPath.c_str(), &loaded, options)) loaded = nullptr;
     parseErrorCode = BmsGetErrorCode();
     parseErrorLine = BmsGetErrorLine();
@@ -71,7 +73,8 @@ bool BmsConverter::openChart() {
     if (!chart) return false;
     if (debug) {
         for (const BmsRandomDraw& draw : chart->getRandomDraws())
-            std::printf("RANDOM %d (line %d) => %d\n", draw.range, draw.line, draw.value);
+            std::printf("%s %d (line %d) => %d\n", draw.isSwitch ? "SWITCH" : "RANDOM", draw.range,
+                        draw.line, draw.value);
     }
     source = makeBmsSource(chart.get(), playerMode);
     return true;

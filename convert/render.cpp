@@ -66,6 +66,8 @@ RenderResult renderChart(const std::string& chartPath, const std::string& output
     std::unique_ptr<LuWav> song(converter->convert());
     RenderResult result;
     result.failedSoundPath = converter->getFailedWavPath();
+    if (options.playerMode && converter->getBmsChart())
+        result.repairs = converter->getBmsChart()->getRepairs()->getEntries();
     if (!song) {
         return discardOutput(withStatus(converter->isPreviewOutsideSong()
                                             ? RenderStatus::PREVIEW_OUTSIDE_SONG

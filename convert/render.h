@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bms/repairs.h"
 #include "convert/render_options.h"
 
 class BmsBms;
@@ -62,6 +63,10 @@ struct RenderResult {
     std::string failedSoundPath;
     // Once a song was mixed: the silenced key sounds in the chart's order, each path once.
     std::vector<SilencedSound> silenced;
+    // Once a BMS chart played as a player plays it was mixed, whether or not a song came of it:
+    // what reading and playing it mended (bms/repairs.h), each kind once in the order it first
+    // happened. Empty without player mode.
+    std::vector<BmsRepairs::Entry> repairs;
     // The written song's length: bytes of 16-bit stereo 44100 Hz data, frames and seconds.
     int64_t outputBytes = 0;
     int64_t outputFrames = 0;

@@ -51,6 +51,11 @@ void loadAndCheck(const std::string& path, const BmsLoadOptions* options) {
     for (const BmsRandomDraw& draw : chart->getRandomDraws())
         check(draw.value >= 1 && draw.value <= draw.range && draw.line >= 1);
     check(options || chart->getRandomDraws().empty());
+    check((options && options->trimWavNames) || chart->getRepairs()->empty());
+    for (const BmsRepairs::Entry& entry : chart->getRepairs()->getEntries()) {
+        check(entry.count >= static_cast<int>(entry.lines.size()) && !entry.lines.empty());
+        check(entry.lines.size() <= static_cast<size_t>(BmsRepairs::LINES_KEPT));
+    }
     delete chart;
 }
 
@@ -63,6 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BmsLoadOptions options;
     options.evaluateRandom = true;
     options.seed = static_cast<int64_t>(size);
+    // The first byte's low bit (set in "#") reads the lines as a player does too.
+    const bool asPlayer = size > 0 && (data[0] & 1) != 0;
+    options.loneCrEndsLine = asPlayer;
+    options.trimWavNames = asPlayer;
     loadAndCheck(path, &options);
     return 0;
 }

@@ -133,6 +133,79 @@ TEST(BmsControlFlowTest, SeedsChooseTheBranches) {
     delete plain;
 }
 
+// The switch rules with #SETSWITCH fixing the numbers, alone and nested with #RANDOM blocks.
+TEST(BmsControlFlowTest, TakesTheCasesOfTheSwitchRules) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* read;
+    } cases[] = {
+        {"the case of the number, to #SKIP",
+         "#SETSWITCH 2\n#A 1\n#CASE 1\n#B 1\n#SKIP\n#CASE 2\n#C 1\n#SKIP\n#D 1\n#DEF\n#E 1\n"
+         "#ENDSW\n#F 1\n",
+         "CF"},
+        {"falling through to #SKIP",
+         "#SETSWITCH 1\n#CASE 1\n#A 1\n#CASE 2\n#B 1\n#DEF\n#C 1\n#SKIP\n#D 1\n#ENDSW\n", "ABC"},
+        {"#DEF when no case was taken",
+         "#SETSWITCH 5\n#CASE 1\n#A 1\n#SKIP\n#DEF\n#B 1\n#SKIP\n#ENDSW\n#C 1\n", "BC"},
+        {"#DEF first, then a case",
+         "#SETSWITCH 2\n#DEF\n#A 1\n#SKIP\n#CASE 2\n#B 1\n#SKIP\n#ENDSW\n", "A"},
+        {"no number takes only #DEF", "#SETSWITCH x\n#CASE 0\n#A 1\n#DEF\n#B 1\n#ENDSW\n", "B"},
+        {"stray lines", "#CASE 1\n#SKIP\n#DEF\n#ENDSW\n#A 1\n", "A"},
+        {"a switch in a branch",
+         "#SETRANDOM 1\n#IF 1\n#SETSWITCH 2\n#CASE 2\n#A 1\n#SKIP\n#B 1\n#ENDSW\n#C 1\n"
+         "#ELSE\n#SETSWITCH 2\n#CASE 2\n#D 1\n#ENDSW\n#ENDIF\n#E 1\n",
+         "ACE"},
+        {"a block in a case",
+         "#SETSWITCH 1\n#CASE 1\n#SETRANDOM 2\n#IF 2\n#A 1\n#ENDIF\n#ENDRANDOM\n#B 1\n#SKIP\n"
+         "#CASE 2\n#SETRANDOM 2\n#IF 2\n#C 1\n#ENDIF\n#ENDRANDOM\n#ENDSW\n#D 1\n",
+         "ABD"},
+        {"#SKIP closes a block left open in its case",
+         "#SETSWITCH 1\n#CASE 1\n#SETRANDOM 1\n#IF 1\n#A 1\n#SKIP\n#B 1\n#ENDSW\n#C 1\n", "AC"},
+        {"#ENDIF closes a switch left open in its branch",
+         "#SETRANDOM 1\n#IF 1\n#SETSWITCH 1\n#CASE 1\n#A 1\n#ENDIF\n#B 1\n", "AB"},
+        {"#ENDRANDOM passes over a switch block", "#SETSWITCH 1\n#CASE 1\n#ENDRANDOM\n#A 1\n", "A"},
+        {"#IF right inside a switch is not taken",
+         "#SETSWITCH 1\n#CASE 1\n#IF 1\n#A 1\n#ELSE\n#B 1\n#ENDIF\n#C 1\n#ENDSW\n", "BC"},
+        {"a switch where lines are not read",
+         "#SETRANDOM 1\n#IF 2\n#SWITCH 3\n#DEF\n#A 1\n#ENDSW\n#ENDIF\n#B 1\n", "B"},
+        {"any case", "#setSwitch 1\n#case 1\n#A 1\n#Skip\n#def\n#B 1\n#endsw\n#C 1\n", "AC"},
+        {"commands need the whole key", "#SETSWITCH 1\n#CASE 2\n#DEFEXRANK 1\n#DEF\n#A 1\n", "A"},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<BmsBms> chart = loadSeeded(dir, c.text, 0);
+        ASSERT_TRUE(chart) << BmsGetErrorCode() << " line " << BmsGetErrorLine();
+        EXPECT_EQ(c.read, letters(*chart));
+        EXPECT_TRUE(chart->getRandomDraws().empty());
+    }
+}
+
+// #SWITCH draws from the seed as #RANDOM does, the draws of both kept in the order of their lines.
+TEST(BmsControlFlowTest, SeedsChooseTheCases) {
+    const std::string text =
+        "#RANDOM 2\n#IF 1\n#ENDIF\n#ENDRANDOM\n#SWITCH 3\n#CASE 1\n#A 1\n#SKIP\n#CASE 2\n"
+        "#B 1\n#SKIP\n#DEF\n#C 1\n#ENDSW\n";
+    TempDir dir;
+    std::set<std::string> reached;
+    for (int64_t seed = 0; seed < 30; ++seed) {
+        SCOPED_TRACE(seed);
+        std::unique_ptr<BmsBms> chart = loadSeeded(dir, text, seed);
+        ASSERT_TRUE(chart);
+        const std::string read = letters(*chart);
+        ASSERT_EQ(2u, chart->getRandomDraws().size());
+        EXPECT_FALSE(chart->getRandomDraws()[0].isSwitch);
+        const BmsRandomDraw& draw = chart->getRandomDraws()[1];
+        EXPECT_TRUE(draw.isSwitch);
+        EXPECT_EQ(5, draw.line);
+        EXPECT_EQ(3, draw.range);
+        EXPECT_EQ(std::string(1, static_cast<char>('A' + draw.value - 1)), read);
+        reached.insert(read);
+    }
+    EXPECT_EQ(3u, reached.size());
+}
+
 // Both passes take the same branches: bar lengths, objects and background
 // lanes come from the lines read only, and errors keep their lines.
 TEST(BmsControlFlowTest, BothPassesReadTheSameLines) {

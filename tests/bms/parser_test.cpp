@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bms/bms.h"
 #include "tests/test_util.h"
@@ -175,6 +176,59 @@ TEST(BmsParserTest, RegistersWavAndBmpNames) {
     EXPECT_EQ(2, chart->getWavs()->count());
     EXPECT_STREQ("y.bmp", chart->getBmps()->get(BmsWord("01")));
     EXPECT_EQ(0, chart->getHeaders()->getCount());
+}
+
+// Read as a player reads lines, a lone CR ends a line and a #WAV name loses the blanks and control
+// characters that end it, each shortened name noted with its line; read plainly, neither.
+TEST(BmsParserTest, ReadsLinesAsAPlayerDoes) {
+    const struct {
+        const char* name;
+        std::string text;
+        const char* wav01;       // as a player reads it
+        const char* plainWav01;  // null when the plain load fails
+        int trimmed;
+        std::vector<int> lines;
+    } cases[] = {
+        {"blanks", "#WAV01 a b.wav \t\n", "a b.wav", "a b.wav \t", 1, {1}},
+        {"control characters", "#A x\n#WAV01 a.wav\x01\x1f \n", "a.wav", "a.wav\x01\x1f ", 1, {2}},
+        {"up to a NUL byte", std::string("#WAV01 a.wav \0x\n", 16), "a.wav", "a.wav ", 1, {1}},
+        {"nothing to trim", "#WAV01 a.wav\n#BMP01 b.bmp \n", "a.wav", "a.wav", 0, {}},
+        {"lone CR", "#WAV01 a.wav\r#WAV02 b.wav \r#00111:0102\r", "a.wav", nullptr, 1, {2}},
+        {"lone CR last", "#WAV01 a.wav\r", "a.wav", nullptr, 0, {}},
+        {"CR CR LF", "#WAV01 a.wav\r\r\n#WAV02 b.wav \n", "a.wav", "a.wav\r", 1, {3}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<BmsBms> plain = load(dir, c.text);
+        if (c.plainWav01) {
+            ASSERT_TRUE(plain);
+            EXPECT_STREQ(c.plainWav01, plain->getWavs()->get(BmsWord("01")));
+            EXPECT_TRUE(plain->getRepairs()->empty());
+        } else {
+            EXPECT_FALSE(plain);
+        }
+        BmsLoadOptions options;
+        options.loneCrEndsLine = true;
+        options.trimWavNames = true;
+        BmsBms* loaded = nullptr;
+        ASSERT_TRUE(BmsLoad(dir.file("chart.bms").c_str(), &loaded, options));
+        std::unique_ptr<BmsBms> chart(loaded);
+        EXPECT_STREQ(c.wav01, chart->getWavs()->get(BmsWord("01")));
+        const auto& entries = chart->getRepairs()->getEntries();
+        ASSERT_EQ(c.trimmed ? 1u : 0u, entries.size());
+        if (c.trimmed) {
+            EXPECT_EQ(BmsRepairKind::WAV_NAME_TRIMMED, entries[0].kind);
+            EXPECT_EQ(c.trimmed, entries[0].count);
+            EXPECT_EQ(c.lines, entries[0].lines);
+        }
+    }
+    // Lone CRs count lines: the bad line is the third.
+    BmsLoadOptions options;
+    options.loneCrEndsLine = true;
+    EXPECT_FALSE(BmsLoad(dir.write("bad.bms", "#A 1\r\r# x\r").c_str(), nullptr, options));
+    EXPECT_EQ(BMS_ERROR_AFTER_SHARP, BmsGetErrorCode());
+    EXPECT_EQ(3, BmsGetErrorLine());
 }
 
 TEST(BmsParserTest, ReadsBarLengthsBeforeObjects) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "console/chart_message.h"
 #include "tests/test_util.h"
 
 #ifdef _WIN32
@@ -154,6 +155,21 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         EXPECT_NE(std::string::npos, result.err.find(" : ファイルが開けませんでした。\n"));
         EXPECT_FALSE(test_util::fileExists(c.output));
     }
+}
+
+// What was mended comes before the closing lines, one line per kind: lines not known are left
+// out, and a kind the console has no words for still gets a line.
+TEST(KeymixTest, TellsWhatWasMendedBeforeTheClosingLines) {
+    RenderResult result;
+    result.status = RenderStatus::CONVERT_FAILED;
+    result.repairs = {{BmsRepairKind::LONG_NOTE_END, 3, {4, 0, 9}},
+                      {static_cast<BmsRepairKind>(1000), 2, {0, 0}}};
+    EXPECT_EQ(
+        "\nロングノートの終端を読み替えました 3 箇所 (行 4, 9)\n"
+        "譜面の記述を読み替えました 2 箇所\n\nWAVへの変換失敗\n",
+        chartMessage(result, "a.bms", "a.wav"));
+    result.status = RenderStatus::STOPPED;
+    EXPECT_EQ("", chartMessage(result, "a.bms", "a.wav"));
 }
 
 }  // namespace

@@ -558,6 +558,12 @@ TEST(BmsConverterTest, PlayerModeDrawsBranchesEndsLongNotesAndScalesKeySounds) {
          {{0, 1000}, {44100, 2000}}},
         {"#VOLWAV on top of the volume", "#VOLWAV 50\n#00011:01\n", 80, {{0, 800}}, {{0, 400}}},
         {"#VOLWAV that is no number", "#VOLWAV x\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"#VOLWAV 99", "#VOLWAV +99 \n#00011:01\n", 80, {{0, 800}}, {{0, 790}}},
+        {"#VOLWAV never louder", "#VOLWAV 150\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"#VOLWAV 100", "#VOLWAV 100\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"#VOLWAV 0 is the whole volume", "#VOLWAV 0\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"#VOLWAV below 0", "#VOLWAV -20\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
+        {"#VOLWAV with text after it", "#VOLWAV 40%\n#00011:01\n", 80, {{0, 800}}, {{0, 800}}},
         {"every branch read, or one", branches, 100, {{0, 3000}}, {}},
     };
     for (const auto& c : cases) {

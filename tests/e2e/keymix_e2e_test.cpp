@@ -400,6 +400,50 @@ TEST(KeymixE2eTest, OptionPPlaysOneVoiceAndGoesPastMissingSounds) {
     }
 }
 
+// A player finds a key sound whose #WAV name ends in blanks and reads a lone CR as the end of a
+// line; standard error tells each kind of mending once, with its count and first lines.
+TEST(KeymixE2eTest, OptionPTellsWhatItMended) {
+    TempDir dir;
+    dir.write("a.wav", test_util::constantWav(4, 1000));
+    dir.write("b.wav", test_util::constantWav(4, 100));
+    dir.write("blanks.bms", "#WAV01 a.wav \n#WAV02 b.wav\t\n#00011:01\n#00012:02\n");
+    dir.write("cr.bms", "#WAV01 a.wav\r#WAV02 b.wav \r#00011:01\r#00012:02\r");
+    std::string many;
+    for (const char* id : {"01", "03", "04", "05", "06", "07"})
+        many += std::string("#WAV") + id + " a.wav  \n";
+    dir.write("many.bms", many + "#WAV02 b.wav\n#00011:01\n#00012:02\n");
+    const std::string trimmed = "\nWAVファイル名の末尾の空白を取り除きました ";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"blanks.bms"}, FAILED, "\nWAVへの変換失敗\n"},
+        {{"-p", "1", "blanks.bms"}, 0, trimmed + "2 箇所 (行 1, 2)\n" + written("song.wav")},
+        {{"cr.bms"},
+         FAILED,
+         "\nBMSファイルの解析失敗 cr.bms\nline 1 : 予期せぬEOFを検出しました。\n"},
+        {{"-p", "1", "cr.bms"}, 0, trimmed + "1 箇所 (行 2)\n" + written("song.wav")},
+        {{"-p", "1", "many.bms"},
+         0,
+         trimmed + "6 箇所 (行 1, 2, 3, 4, 5, ...)\n" + written("song.wav")},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args) line += arg + " ";
+        SCOPED_TRACE(line);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-v", "100", "-o", "song.wav"});
+        Result result = runKeymix(dir, args);
+        EXPECT_EQ(c.status, result.status);
+        EXPECT_EQ(c.err, result.err);
+        if (c.status == 0) {
+            EXPECT_EQ(Frames().add(4, 1100).wav(), test_util::readFile(dir.file("song.wav")));
+        }
+        std::remove(dir.file("song.wav").c_str());
+    }
+}
+
 // Key sounds that are Ogg Vorbis files named .wav in the chart, one of them also spelt in
 // another case and with the other extension on disk. Without -x the chart fails as with any
 // unreadable sample; with -x it converts.
