@@ -41,6 +41,12 @@ struct BmsLoadOptions {
     bool evaluateRandom = false;
     // Seeds the numbers #RANDOM draws: one seed, one set of branches.
     int64_t seed = 0;
+    // Reads data lines as a player does and keeps them exactly (`BmsBms::getPlayerData`): a
+    // line is everything after its colon; a pair that is not two letters or digits is
+    // skipped and keeps its slot, an odd last character is ignored, and neither fails the
+    // load; a bar length given twice takes the last value. Each such mending is noted in the
+    // chart's repairs. A line that places on the tic grid as before is placed there too.
+    bool keepPlayerData = false;
 };
 // `BmsLoad` with the choices of `options`.
 bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options);
