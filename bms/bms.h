@@ -10,6 +10,7 @@
 #include "bms/channel.h"
 #include "bms/control_flow.h"
 #include "bms/header_hash.h"
+#include "bms/player_data.h"
 #include "bms/regist_array.h"
 #include "bms/repairs.h"
 #include "bms/word.h"
@@ -66,6 +67,10 @@ public:
     // What reading or playing the chart as a player does it needed mending (bms/repairs.h).
     BmsRepairs* getRepairs() { return &repairs; }
     const BmsRepairs* getRepairs() const { return &repairs; }
+    // The exact objects, bar lengths and #WAV names of a chart read for a player
+    // (bms/player_data.h); not kept otherwise.
+    BmsPlayerData* getPlayerData() { return &playerData; }
+    const BmsPlayerData* getPlayerData() const { return &playerData; }
 
     // Spreads an object text (two characters per object) evenly over the bar in
     // the channel's lane, creating the lane when needed. "00" pairs leave their
@@ -91,6 +96,7 @@ private:
     BmsBar bars[BAR_COUNT];
     std::vector<BmsRandomDraw> randomDraws;
     BmsRepairs repairs;
+    BmsPlayerData playerData;
 };
 
 #endif  // BMS_BMS_H_

@@ -7,6 +7,7 @@
 
 #include "bms/bms.h"
 #include "bms/control_flow.h"
+#include "text/number.h"
 
 namespace {
 
@@ -86,6 +87,9 @@ struct Parser {
     std::vector<BmsChannel*> backgroundLanes;
     // Sum of all bar lengths, kept below 2^31 so no tic position can overflow.
     long long totalTics = 0;
+    // Reading for a player: data lines kept exactly (bms/player_data.h).
+    bool player = false;
+    bool lengthGiven[BmsBms::BAR_COUNT] = {};
 
     State fail(int code) {
         resultCode = code;
@@ -306,6 +310,7 @@ struct Parser {
             if (trimWavNames) trimName();
             if (wavs->set(wavs->slotOfKey(key.c_str()), value.c_str()))
                 std::fputs("wavs overwrite\n", stdout);
+            if (player) chart->getPlayerData()->setWav(key[3], key[4], value.c_str());
         } else if (bmps->matchKey(key.c_str())) {
             if (bmps->set(bmps->slotOfKey(key.c_str()), value.c_str()))
                 std::fputs("bmps overwrite\n", stdout);
@@ -360,7 +365,14 @@ struct Parser {
         }
         if (c != '\n') return fail(BMS_ERROR_BAR_LENGTH_END);
         int previous = chart->getBar(bar).getLength();
-        if (previous != TICS_PER_BAR) {
+        if (player) {
+            // The last length given holds; "." reads as 0, as on the tic grid.
+            if (lengthGiven[bar]) chart->getRepairs()->note(BmsRepairKind::BAR_LENGTH_TWICE, line);
+            lengthGiven[bar] = true;
+            double exact = 0.0;
+            if (!readDecimal(barText.c_str(), &exact)) exact = 0.0;
+            chart->getPlayerData()->setBarLength(bar, exact);
+        } else if (previous != TICS_PER_BAR) {
             // Reported after the newline, on the line that follows.
             ++line;
             return fail(BMS_ERROR_BAR_LENGTH_TWICE);
@@ -376,6 +388,7 @@ struct Parser {
     }
 
     State objectArray() {
+        if (player) return playerObjectArray();
         objects.clear();
         int c = next();
         for (;;) {
@@ -399,6 +412,53 @@ struct Parser {
             chart->putObjects(bar, channel, objects.c_str());
         }
         return LINE_START;
+    }
+
+    // Everything up to the end of the line is the line's objects, two characters each.
+    State playerObjectArray() {
+        objects.clear();
+        int c = next();
+        for (; c != '\n' && c != EOF; c = next()) objects += static_cast<char>(c);
+        const int at = line;
+        if (c == '\n') ++line;
+        const size_t slots = objects.size() / 2;
+        BmsRepairs* repairs = chart->getRepairs();
+        if (objects.size() % 2 != 0) repairs->note(BmsRepairKind::ODD_OBJECT, at);
+        bool clean = slots > 0 && objects.size() % 2 == 0;
+        bool skipped = false;
+        BmsPlayerData* data = chart->getPlayerData();
+        for (size_t k = 0; k < slots; ++k) {
+            const char first = objects[2 * k];
+            const char second = objects[2 * k + 1];
+            if (!BmsIsLetterOrDigit(static_cast<unsigned char>(first)) ||
+                !BmsIsLetterOrDigit(static_cast<unsigned char>(second))) {
+                skipped = true;
+                continue;
+            }
+            if (first == '0' && second == '0') continue;
+            BmsPlayerObject object;
+            object.bar = bar;
+            object.channel = channel.toInt();
+            object.slot = static_cast<int64_t>(k);
+            object.slots = static_cast<int64_t>(slots);
+            object.first = first;
+            object.second = second;
+            object.line = at;
+            data->addObject(object);
+        }
+        if (skipped) {
+            repairs->note(BmsRepairKind::OBJECT_PAIR, at);
+            clean = false;
+        }
+        // The tic lanes get what they would have had without a player's reading.
+        if (clean) {
+            if (channel.equals("01")) {
+                placeBackground();
+            } else {
+                chart->putObjects(bar, channel, objects.c_str());
+            }
+        }
+        return c == EOF ? PASS_END : LINE_START;
     }
 
     // Each channel 01 line of a bar gets its own lane, so that background sounds
@@ -446,6 +506,9 @@ bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options) {
     for (int& layer : parser.layers) layer = 0;
     parser.backgroundLanes.clear();
     parser.totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
+    parser.player = options.keepPlayerData;
+    for (bool& given : parser.lengthGiven) given = false;
+    if (parser.player) loaded->getPlayerData()->keep();
     std::unique_ptr<BmsControlFlow> flow(options.evaluateRandom ? new BmsControlFlow(options.seed)
                                                                 : nullptr);
     parser.flow = flow.get();

@@ -46,6 +46,12 @@ struct BmsLoadOptions {
     // The blanks and control characters (bytes up to 0x20) that end a #WAV value are not part
     // of the file's name; each value shortened so is noted (`BmsRepairKind::WAV_NAME_TRIMMED`).
     bool trimWavNames = false;
+    // Reads data lines as a player does and keeps them exactly (`BmsBms::getPlayerData`): a
+    // line is everything after its colon; a pair that is not two letters or digits is
+    // skipped and keeps its slot, an odd last character is ignored, and neither fails the
+    // load; a bar length given twice takes the last value. Each such mending is noted in the
+    // chart's repairs. A line that places on the tic grid as before is placed there too.
+    bool keepPlayerData = false;
 };
 // `BmsLoad` with the choices of `options`.
 bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options);

@@ -12,6 +12,16 @@ enum class BmsRepairKind {
     LONG_NOTE_END,
     // A #WAV name that blanks or control characters ended, dropped from it.
     WAV_NAME_TRIMMED,
+    // A pair of a data line that is not two letters or digits: skipped, its slot kept.
+    OBJECT_PAIR,
+    // A data line of an odd number of characters: the last one is ignored.
+    ODD_OBJECT,
+    // A bar length given again: the last one holds.
+    BAR_LENGTH_TWICE,
+    // A tempo object naming no usable tempo: skipped.
+    TEMPO_VALUE,
+    // A stop object naming no usable #STOP value: skipped.
+    STOP_VALUE,
 };
 
 // The repairs of one chart, each kind once, in the order they first happened.

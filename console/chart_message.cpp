@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "text/format.h"
+
 namespace {
 
 constexpr char PARSE_FAILED[] = "\nBMSファイルの解析失敗 %s\n";
@@ -17,6 +19,11 @@ constexpr char REPAIRED[] = "%s %d 箇所";
 constexpr char REPAIR_LINES[] = " (行 %s)";
 constexpr char LONG_NOTE_END_REPAIRED[] = "ロングノートの終端を読み替えました";
 constexpr char WAV_NAME_TRIMMED[] = "WAVファイル名の末尾の空白を取り除きました";
+constexpr char OBJECT_PAIR_SKIPPED[] = "英数字でないオブジェクトを飛ばしました";
+constexpr char ODD_OBJECT_IGNORED[] = "オブジェクト列の余った1文字を無視しました";
+constexpr char BAR_LENGTH_TWICE[] = "小節長の二度目の指定を採りました";
+constexpr char TEMPO_VALUE_SKIPPED[] = "使えないBPM変更を飛ばしました";
+constexpr char STOP_VALUE_SKIPPED[] = "使えないストップを飛ばしました";
 constexpr char OTHER_REPAIR[] = "譜面の記述を読み替えました";
 
 constexpr char SOURCE_UNREADABLE[] = "\nフォルダを読めません %s\n";
@@ -24,13 +31,6 @@ constexpr char OUTPUT_TAKEN[] = "\n出力先が他の譜面と重なります %s
 constexpr char ARCHIVE_UNREADABLE[] = "\nアーカイブを読めません %s\n";
 constexpr char ARCHIVE_TOO_LARGE[] = "\nアーカイブの中身が大きすぎます %s\n";
 constexpr char ARCHIVE_NOT_UNPACKED[] = "\nアーカイブを展開できません %s\n";
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-    std::vector<char> buffer(std::snprintf(nullptr, 0, pattern, args...) + 1);
-    std::snprintf(buffer.data(), buffer.size(), pattern, args...);
-    return buffer.data();
-}
 
 // The lines naming the key sounds that played as silence, after a blank line; empty when none
 // did.
@@ -49,6 +49,16 @@ const char* repairText(BmsRepairKind kind) {
             return LONG_NOTE_END_REPAIRED;
         case BmsRepairKind::WAV_NAME_TRIMMED:
             return WAV_NAME_TRIMMED;
+        case BmsRepairKind::OBJECT_PAIR:
+            return OBJECT_PAIR_SKIPPED;
+        case BmsRepairKind::ODD_OBJECT:
+            return ODD_OBJECT_IGNORED;
+        case BmsRepairKind::BAR_LENGTH_TWICE:
+            return BAR_LENGTH_TWICE;
+        case BmsRepairKind::TEMPO_VALUE:
+            return TEMPO_VALUE_SKIPPED;
+        case BmsRepairKind::STOP_VALUE:
+            return STOP_VALUE_SKIPPED;
         default:
             return OTHER_REPAIR;
     }

@@ -61,12 +61,14 @@ public:
 // charts are BMS charts.
 bool isBmsonChartPath(const std::string& path);
 
-// The key sound file of each #WAV slot of a BMS chart, empty for a slot without one.
+// The key sound file of each #WAV slot of a BMS chart, empty for a slot without one; a chart
+// read for a player with #BASE 62 has 3844 slots, one per base-62 id.
 std::vector<std::string> bmsSlotNames(const BmsBms& chart);
 
 // A parsed BMS chart, which stays the caller's; in `playerMode` it plays as a player plays it
-// (#LNOBJ ends and #VOLWAV).
-std::unique_ptr<ChartSource> makeBmsSource(BmsBms* chart, bool playerMode);
+// (#LNOBJ ends and #VOLWAV; a chart read with its player data kept plays on the exact timeline
+// of bms/player_timeline.h, with the lanes of a .pms chart when `popn`).
+std::unique_ptr<ChartSource> makeBmsSource(BmsBms* chart, bool playerMode, bool popn = false);
 
 // Reads the bmson chart at `path` and works out its plays, so that a note placed too late is
 // told as a fault of the chart before any sound loads. Null, with `error` set (and traced with

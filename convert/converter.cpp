@@ -1,6 +1,7 @@
 #include "convert/converter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -23,6 +24,14 @@ constexpr int NEVER_STARTED = -536870912;
 // One second of 16-bit stereo sound at 44100 Hz.
 constexpr int64_t SPARE_BYTES = LU_BYTES_PER_SECOND;
 constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
+
+// Whether the chart is a .pms chart, its name ending so in any case.
+bool isPmsChartPath(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return end == ".pms";
+}
 
 }  // namespace
 
@@ -63,6 +72,7 @@ bool BmsConverter::openChart() {
     BmsBms* loaded = nullptr;
     BmsLoadOptions options;
     options.evaluateRandom = playerMode;
+    options.keepPlayerData = playerMode;
     options.seed = randomSeed;
     options.loneCrEndsLine = playerMode;
     options.trimWavNames = playerMode;
@@ -76,7 +86,7 @@ bool BmsConverter::openChart() {
             std::printf("%s %d (line %d) => %d\n", draw.isSwitch ? "SWITCH" : "RANDOM", draw.range,
                         draw.line, draw.value);
     }
-    source = makeBmsSource(chart.get(), playerMode);
+    source = makeBmsSource(chart.get(), playerMode, isPmsChartPath(chartPath));
     return true;
 }
 

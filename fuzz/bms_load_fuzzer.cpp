@@ -1,13 +1,16 @@
-// Arbitrary bytes as a chart file, read plainly and with control lines
-// evaluated: the parser must load or refuse them with a result code, never
-// crash, and leave a consistent chart on success.
+// Arbitrary bytes as a chart file, read plainly, with control lines evaluated
+// and for a player: the parser must load or refuse them with a result code,
+// never crash, and leave a consistent chart on success, whose exact timeline
+// hands out triggers in time order.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bms/bms.h"
 #include "bms/parser.h"
+#include "bms/player_timeline.h"
 #include "fuzz/fuzz_util.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -51,10 +54,24 @@ void loadAndCheck(const std::string& path, const BmsLoadOptions* options) {
     for (const BmsRandomDraw& draw : chart->getRandomDraws())
         check(draw.value >= 1 && draw.value <= draw.range && draw.line >= 1);
     check(options || chart->getRandomDraws().empty());
-    check((options && options->trimWavNames) || chart->getRepairs()->empty());
+    check((options && (options->trimWavNames || options->keepPlayerData)) ||
+          chart->getRepairs()->empty());
     for (const BmsRepairs::Entry& entry : chart->getRepairs()->getEntries()) {
         check(entry.count >= static_cast<int>(entry.lines.size()) && !entry.lines.empty());
         check(entry.lines.size() <= static_cast<size_t>(BmsRepairs::LINES_KEPT));
+    }
+    if (options && options->keepPlayerData) {
+        std::vector<BmsPlayerTrigger> triggers;
+        BmsPlayerLayout layout;
+        layout.popn = last % 2 == 1;
+        if (BmsPlayerTriggers(chart, layout, &triggers)) {
+            int64_t previous = 0;
+            for (const BmsPlayerTrigger& trigger : triggers) {
+                check(trigger.frame >= previous);
+                check(trigger.id > 0 && trigger.id < BmsPlayerIdCount(*chart));
+                previous = trigger.frame;
+            }
+        }
     }
     delete chart;
 }
@@ -72,6 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool asPlayer = size > 0 && (data[0] & 1) != 0;
     options.loneCrEndsLine = asPlayer;
     options.trimWavNames = asPlayer;
+    loadAndCheck(path, &options);
+    options.keepPlayerData = true;
     loadAndCheck(path, &options);
     return 0;
 }

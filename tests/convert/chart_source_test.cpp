@@ -56,4 +56,44 @@ TEST(ChartSourceTest, TracksKeepTheBackgroundOrTheKeys) {
     }
 }
 
+TEST(ChartSourceTest, PlayerModeSoundsBase62IdsAndLongNoteEnds) {
+    // #BASE 62: aa and AA are two sounds on the background; a long note from bb to CC sounds
+    // CC at its end. Each sound four frames of its own level, the end half a bar (44100
+    // frames) after the start.
+    test_util::TempDir dir;
+    const int levels[] = {1000, 100, 10, 1};
+    const char* const names[] = {"a.wav", "b.wav", "c.wav", "d.wav"};
+    for (int i = 0; i < 4; ++i) dir.write(names[i], test_util::constantWav(4, levels[i]));
+    dir.write("song.bms",
+              "#BASE 62\n#WAVaa a.wav\n#WAVAA b.wav\n#WAVbb c.wav\n#WAVCC d.wav\n"
+              "#00001:aaAA\n#00051:bbCC\n");
+    const struct {
+        SoundTrack track;
+        int start;
+        int end;
+    } cases[] = {
+        {SoundTrack::ALL, 1010, 101},
+        {SoundTrack::BACKGROUND, 1000, 100},
+        {SoundTrack::KEYS, 10, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.track));
+        RenderOptions options;
+        options.volume = 100;
+        options.track = c.track;
+        options.playerMode = true;
+        options.loaderThreads = 1;
+        BmsConverter converter;
+        converter.setOptions(options);
+        converter.setChartPath(dir.file("song.bms").c_str());
+        ASSERT_TRUE(converter.openChart()) << converter.getParseError();
+        std::unique_ptr<LuWav> mix(converter.convert());
+        ASSERT_NE(nullptr, mix);
+        const std::vector<int16_t> samples = test_util::samplesOf(*mix);
+        ASSERT_EQ(2u * 44104, samples.size());
+        EXPECT_EQ(c.start, samples[0]);
+        EXPECT_EQ(c.end, samples[2 * 44100]);
+    }
+}
+
 }  // namespace
