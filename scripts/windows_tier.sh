@@ -136,6 +136,7 @@ compare_keymix() {
     local cases=(
         "render|-o out.wav demo.bms"
         "render-loud-cut|-v 120 -r -o out.wav demo.bms"
+        "player|-p 3 -v 100 -o out.wav demo.bms"
         "usage|"
         "missing-chart|-o out.wav no_such_chart.bms"
         "x-flac|-x -v 100 -o out.wav x_flac.bms"
