@@ -30,6 +30,16 @@ BmsChannelRole BmsRoleOfChannel(int id) {
     }
 }
 
+bool BmsIsPlayedLane(int id, bool popn) {
+    const BmsChannelRole role = BmsRoleOfChannel(id);
+    if (role != BmsChannelRole::KEY && role != BmsChannelRole::LONG_NOTE) return false;
+    const int key = id % 36;
+    if (key > 9) return false;
+    const int group = id / 36;
+    const bool secondPlayer = group == 2 || group == 6;
+    return popn ? (secondPlayer ? key >= 2 && key <= 5 : key <= 5) : key != 7;
+}
+
 bool BmsIsSoundChannel(const BmsWord& channel) {
     switch (BmsRoleOfChannel(channel.toInt())) {
         case BmsChannelRole::BACKGROUND:

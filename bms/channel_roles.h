@@ -27,6 +27,11 @@ enum class BmsChannelRole {
 // The role of channel `id`, a word's value (0 to 1295).
 BmsChannelRole BmsRoleOfChannel(int id);
 
+// Whether a player plays the lane of channel `id`, a KEY or LONG_NOTE one, as beatoraja lays
+// the lanes out: keys 1-9 of the first and second player, but in a beat chart 7 is no lane
+// (the foot pedal), and a pop'n chart (.pms) has only 11-15 and 22-25.
+bool BmsIsPlayedLane(int id, bool popn);
+
 // True for the channels whose objects name key sounds: 01, 11-1Z, 21-2Z, 31-3Z, 41-4Z, 51-5Z
 // and 61-6Z (10, 20, ... 60 are not).
 bool BmsIsSoundChannel(const BmsWord& channel);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "bms/bms.h"
+#include "bms/channel_roles.h"
 #include "bms/timeline.h"
 #include "text/number.h"
 
@@ -20,37 +21,24 @@ constexpr double FRAME_LIMIT = 2147483648.0;
 
 enum class Lane { NONE, BACKGROUND, KEY, LONG_NOTE, TEMPO, EXTENDED_TEMPO, STOP };
 
-// Lanes as beatoraja lays them out: x1-x9 of the first and second player, but in beat charts
-// x7 is no lane, and a .pms chart has only 11-15 and 22-25.
+// The lanes of the walk, from the channel roles and the lanes a player plays.
 Lane laneOf(int channel, bool popn) {
-    switch (channel) {
-        case 1:
+    switch (BmsRoleOfChannel(channel)) {
+        case BmsChannelRole::BACKGROUND:
             return Lane::BACKGROUND;
-        case 3:
+        case BmsChannelRole::TEMPO:
             return Lane::TEMPO;
-        case 8:
+        case BmsChannelRole::EXTENDED_TEMPO:
             return Lane::EXTENDED_TEMPO;
-        case 9:
+        case BmsChannelRole::STOP:
             return Lane::STOP;
+        case BmsChannelRole::KEY:
+            return BmsIsPlayedLane(channel, popn) ? Lane::KEY : Lane::NONE;
+        case BmsChannelRole::LONG_NOTE:
+            return BmsIsPlayedLane(channel, popn) ? Lane::LONG_NOTE : Lane::NONE;
         default:
-            break;
+            return Lane::NONE;
     }
-    const int group = channel / 36;
-    const int key = channel % 36;
-    if (key < 1 || key > 9) return Lane::NONE;
-    const bool secondPlayer = group == 2 || group == 6;
-    const bool played = popn ? (secondPlayer ? key >= 2 && key <= 5 : key <= 5) : key != 7;
-    if (!played) return Lane::NONE;
-    if (group == 1 || group == 2) return Lane::KEY;
-    if (group == 5 || group == 6) return Lane::LONG_NOTE;
-    return Lane::NONE;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 bool isUsableTempo(double tempo) {
@@ -183,8 +171,8 @@ bool BmsPlayerTriggers(BmsBms* chart, const BmsPlayerLayout& layout,
         double value = 0.0;
         switch (lane) {
             case Lane::TEMPO: {
-                const int high = hexDigit(object.first);
-                const int low = hexDigit(object.second);
+                const int high = hexDigitValue(object.first);
+                const int low = hexDigitValue(object.second);
                 if (high < 0 || low < 0) {
                     repairs->note(BmsRepairKind::TEMPO_VALUE, object.line);
                 } else {

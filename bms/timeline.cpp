@@ -21,13 +21,6 @@ constexpr int64_t INT_LIMIT = std::numeric_limits<int>::max();
 // The progress value that loading the key sounds ends on, where the walk's share begins.
 constexpr int LOADED = 100;
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Frames of output per tic, stored as a double.
 double framesPerTicAt(double tempo) {
     return static_cast<double>(FRAMES_PER_MINUTE /
@@ -224,8 +217,8 @@ bool BmsTimeline::applyControls() {
         tempoLane.next = nextObject(tempoLane.lane, tic + 1, lastTic);
         if (word.toInt() != 0) {
             if (debug) std::printf("bpm changed %lf =>", tempo);
-            const int high = hexValue(word.getFirst());
-            const int low = hexValue(word.getSecond());
+            const int high = hexDigitValue(word.getFirst());
+            const int low = hexDigitValue(word.getSecond());
             const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
             if (value == 0) {
                 char text[3];

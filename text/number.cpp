@@ -75,3 +75,10 @@ bool readDecimal(const char* text, double* value) {
     *value = negative ? -result : result;
     return true;
 }
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}

@@ -23,4 +23,7 @@ bool readPlainDecimal(const std::string& text, double* value);
 // nothing is read.
 bool readDecimal(const char* text, double* value);
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int hexDigitValue(char c);
+
 #endif  // TEXT_NUMBER_H_
