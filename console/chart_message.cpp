@@ -31,6 +31,8 @@ constexpr char OUTPUT_TAKEN[] = "\n出力先が他の譜面と重なります %s
 constexpr char ARCHIVE_UNREADABLE[] = "\nアーカイブを読めません %s\n";
 constexpr char ARCHIVE_TOO_LARGE[] = "\nアーカイブの中身が大きすぎます %s\n";
 constexpr char ARCHIVE_NOT_UNPACKED[] = "\nアーカイブを展開できません %s\n";
+constexpr char OWN_PREVIEW[] = "\nフォルダのプレビューがあるので作りません %s\n";
+constexpr char ARCHIVE_WITHOUT_PREVIEW[] = "\nアーカイブにはプレビューを作りません %s\n";
 
 // The lines naming the key sounds that played as silence, after a blank line; empty when none
 // did.
@@ -128,6 +130,10 @@ std::string faultMessage(LibraryFault fault, const std::string& path) {
             return format(ARCHIVE_TOO_LARGE, path.c_str());
         case LibraryFault::ARCHIVE_NOT_UNPACKED:
             return format(ARCHIVE_NOT_UNPACKED, path.c_str());
+        case LibraryFault::OWN_PREVIEW:
+            return format(OWN_PREVIEW, path.c_str());
+        case LibraryFault::ARCHIVE_WITHOUT_PREVIEW:
+            return format(ARCHIVE_WITHOUT_PREVIEW, path.c_str());
         default:
             return std::string();
     }
@@ -135,5 +141,7 @@ std::string faultMessage(LibraryFault fault, const std::string& path) {
 
 std::string chartMessage(const LibraryChart& chart) {
     if (chart.fault != LibraryFault::NONE) return faultMessage(chart.fault, chart.faultPath);
-    return chartMessage(chart.render, chart.shown.empty() ? chart.path : chart.shown, chart.output);
+    // A preview's messages name the chart it was rendered from, not its folder.
+    const bool named = chart.shown.empty() || !chart.candidates.empty();
+    return chartMessage(chart.render, named ? chart.path : chart.shown, chart.output);
 }

@@ -21,6 +21,10 @@ namespace {
 constexpr char PROGRESS[] = "譜面 %d / %d 完了  失敗 %d  経過 %s  残り %s";
 constexpr char FAILED_CHART[] = "\n失敗した譜面 %s\n";
 constexpr char SUMMARY[] = "\n書き込み %d  失敗 %d  スキップ %d\n";
+// The same for previews, which count folders.
+constexpr char FOLDER_PROGRESS[] = "フォルダ %d / %d 完了  失敗 %d  経過 %s  残り %s";
+constexpr char FAILED_FOLDER[] = "\n失敗したフォルダ %s\n";
+constexpr char FOLDER_SUMMARY[] = "\nフォルダ 書き込み %d  失敗 %d  スキップ %d\n";
 constexpr char INTERRUPTED[] = "中断しました。未処理の譜面 %d\n";
 constexpr char REPORT_WRITTEN[] = "結果一覧を書き込みました %s\n";
 constexpr char REPORT_FAILED[] = "結果一覧を書き込めません %s\n";
@@ -46,11 +50,13 @@ std::string clock(double seconds) {
 // at most every few seconds.
 class ProgressLine : public LibraryObserver {
 public:
-    ProgressLine() : terminal(isatty(fileno(stdout)) != 0) {}
+    explicit ProgressLine(const char* form)
+        : form(form), terminal(isatty(fileno(stdout)) != 0) {}
 
     void progress(const LibraryProgress& progress, bool last) override;
 
 private:
+    const char* const form;
     const bool terminal;
     size_t drawnLength = 0;
     double lastPlainLine = -PLAIN_LINE_SECONDS;
@@ -67,10 +73,10 @@ void ProgressLine::progress(const LibraryProgress& progress, bool last) {
     const std::string remaining = done > 0 && done < total ? clock(elapsed * (total - done) / done)
                                   : done == total          ? clock(0)
                                                            : "-:--:--";
-    std::vector<char> line(std::snprintf(nullptr, 0, PROGRESS, done, total, progress.failed,
+    std::vector<char> line(std::snprintf(nullptr, 0, form, done, total, progress.failed,
                                          clock(elapsed).c_str(), remaining.c_str()) +
                            1);
-    std::snprintf(line.data(), line.size(), PROGRESS, done, total, progress.failed,
+    std::snprintf(line.data(), line.size(), form, done, total, progress.failed,
                   clock(elapsed).c_str(), remaining.c_str());
     std::string text = line.data();
     if (terminal) {
@@ -103,7 +109,8 @@ void addStandardInput(LibraryPlan* plan) {
 
 bool runLibraryCommand(const std::string& source, const std::string& outputFolder,
                        const LibraryOptions& options) {
-    LibraryPlan plan(outputFolder);
+    const bool previews = options.render.finish.preview;
+    LibraryPlan plan(outputFolder, previews);
     if (source == "-") {
         addStandardInput(&plan);
     } else if (!plan.addSource(source)) {
@@ -112,7 +119,7 @@ bool runLibraryCommand(const std::string& source, const std::string& outputFolde
         return false;
     }
 
-    ProgressLine progressLine;
+    ProgressLine progressLine(previews ? FOLDER_PROGRESS : PROGRESS);
     interrupted = false;
     void (*previous)(int) = std::signal(SIGINT, onInterrupt);
     runLibrary(&plan, options, interrupted, progressLine);
@@ -126,13 +133,21 @@ bool runLibraryCommand(const std::string& source, const std::string& outputFolde
         if (chart.outcome == ChartOutcome::PENDING) ++pending;
         if (chart.outcome == ChartOutcome::RENDERED) ++written;
         if (chart.outcome == ChartOutcome::SKIPPED) ++skipped;
-        if (chart.outcome != ChartOutcome::FAILED) continue;
-        ++failed;
+        // Archives passed over for previews are named with the failures.
+        const bool named = chart.outcome == ChartOutcome::FAILED ||
+                           chart.fault == LibraryFault::ARCHIVE_WITHOUT_PREVIEW;
+        if (!named) continue;
         const std::string message = chartMessage(chart);
-        std::printf(FAILED_CHART, (chart.shown.empty() ? chart.path : chart.shown).c_str());
-        std::fputs(message.c_str() + (!message.empty() && message[0] == '\n'), stdout);
+        if (chart.outcome == ChartOutcome::FAILED) {
+            ++failed;
+            std::printf(previews ? FAILED_FOLDER : FAILED_CHART,
+                        (chart.shown.empty() ? chart.path : chart.shown).c_str());
+        }
+        const bool leadingBreak = !message.empty() && message[0] == '\n';
+        std::fputs(message.c_str() + (chart.outcome == ChartOutcome::FAILED && leadingBreak),
+                   stdout);
     }
-    std::printf(SUMMARY, written, failed, skipped);
+    std::printf(previews ? FOLDER_SUMMARY : SUMMARY, written, failed, skipped);
     if (pending > 0) std::printf(INTERRUPTED, pending);
     const std::string report = libraryReportPath(source, outputFolder);
     const bool reported = writeLibraryReport(

@@ -94,6 +94,21 @@ BmsBms* BmsConverter::open() {
     return openChart() ? chart.get() : nullptr;
 }
 
+int BmsConverter::countSoundedNotes() {
+    if (converted || !source) return -1;
+    converted = true;
+    const std::vector<std::string> names = source->start(false, cutOnRetrigger, track, {});
+    if (!source->begin(0, [](int64_t) {})) return -1;
+    int count = 0;
+    ChartTrigger next;
+    while (source->next(&next)) {
+        if (next.slot >= 0 && next.slot < static_cast<int>(names.size()) &&
+            !names[next.slot].empty())
+            ++count;
+    }
+    return source->failed() ? -1 : count;
+}
+
 std::string BmsConverter::getParseError() const {
     if (isBmsonChartPath(chartPath)) return bmsonError;
     return "line " + std::to_string(parseErrorLine) + " : " + BmsErrorText(parseErrorCode);

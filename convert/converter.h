@@ -90,6 +90,10 @@ public:
     // openChart for callers that work on the BMS chart: returns it, which the converter keeps,
     // or null when openChart fails or the chart is a bmson chart (which convert then renders).
     BmsBms* open();
+    // After openChart, instead of convert: how many notes start a key sound that the chart
+    // names, as convert would trigger them, with no key sound loaded. -1 when the chart cannot
+    // be played or the converter is used up.
+    int countSoundedNotes();
     // The opened BMS chart, which the converter keeps; null before a successful openChart and
     // for a bmson chart.
     BmsBms* getBmsChart() const { return chart.get(); }

@@ -4,6 +4,7 @@
 #include "library/archive_charts.h"
 #include "library/chart_finder.h"
 #include "library/paths.h"
+#include "library/previews.h"
 
 void LibraryPlan::addFailure(const std::string& shown, LibraryFault fault,
                              const std::string& faultPath) {
@@ -29,12 +30,45 @@ void LibraryPlan::addChart(const std::string& path, const std::string& shown,
     charts.push_back(chart);
 }
 
+// Charts of one folder join one preview, whose task is made with its first chart.
+void LibraryPlan::addToPreview(const FoundFile& found, const std::string& tree) {
+    if (found.kind == FoundKind::ARCHIVE) {
+        LibraryChart archive;
+        archive.shown = found.path;
+        archive.outcome = ChartOutcome::SKIPPED;
+        archive.fault = LibraryFault::ARCHIVE_WITHOUT_PREVIEW;
+        archive.faultPath = found.path;
+        charts.push_back(archive);
+        return;
+    }
+    const std::string folder = folderOf(found.path);
+    const auto known = previewOf.find(folder);
+    if (known != previewOf.end()) {
+        charts[known->second].candidates.push_back(found.path);
+        return;
+    }
+    const std::string output =
+        outputFolder.empty() ? joinPath(folder, PREVIEW_NAME)
+                             : joinPath(outputFolder, folderOf(mirroredPath(tree)) + PREVIEW_NAME);
+    const std::string shown = folder.empty() ? "." : folder;
+    LibraryTask task;
+    addChart("", shown, output, &task);
+    if (task.charts.empty()) return;
+    previewOf[folder] = task.charts.front();
+    charts.back().candidates.push_back(found.path);
+    tasks.push_back(task);
+}
+
 // `tree` is the path below the output folder that the found file mirrors.
 void LibraryPlan::addFound(const FoundFile& found, const std::string& tree) {
     const std::string& out = outputFolder;
     LibraryTask task;
     if (found.kind == FoundKind::UNREADABLE_FOLDER) {
         addFailure(found.path, LibraryFault::FOLDER_UNREADABLE, found.path);
+        return;
+    }
+    if (previews) {
+        addToPreview(found, tree);
         return;
     }
     if (found.kind == FoundKind::CHART) {

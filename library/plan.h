@@ -3,6 +3,7 @@
 #ifndef LIBRARY_PLAN_H_
 #define LIBRARY_PLAN_H_
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,7 +14,8 @@ struct FoundFile;
 
 enum class ChartOutcome { PENDING, RENDERED, SKIPPED, FAILED };
 
-// Why a chart failed without a render of its own, or NONE.
+// Why a chart failed without a render of its own, or why a preview's folder was passed over;
+// NONE otherwise.
 enum class LibraryFault {
     NONE,
     // A folder under the source cannot be read.
@@ -23,10 +25,15 @@ enum class LibraryFault {
     ARCHIVE_UNREADABLE,
     ARCHIVE_TOO_LARGE,
     ARCHIVE_NOT_UNPACKED,
+    // Skipped: the folder has a preview of its own, which the fault names.
+    OWN_PREVIEW,
+    // Skipped: players read no previews from archives.
+    ARCHIVE_WITHOUT_PREVIEW,
 };
 
 struct LibraryChart {
     // The file the converter opens; for a member of an archive, its name inside the archive.
+    // For a preview, the chart it is rendered from, once the run has chosen it.
     std::string path;
     // The chart as messages and the report name it; empty where that is `path`.
     std::string shown;
@@ -41,6 +48,8 @@ struct LibraryChart {
     // Time spent on the chart, and the length of its written or kept output.
     double seconds = 0.0;
     double outputSeconds = 0.0;
+    // For a preview: the charts of its folder, in the order found; empty otherwise.
+    std::vector<std::string> candidates;
 };
 
 // A chart file, or every chart of one archive, which is unpacked once for all of them.
@@ -50,10 +59,13 @@ struct LibraryTask {
 };
 
 // Builds the plan from sources; each output goes next to its chart (next to the archive for a
-// member of one) or, with an output folder, mirrors the chart's path below it.
+// member of one) or, with an output folder, mirrors the chart's path below it. A plan of
+// `previews` has one entry per folder that holds charts instead, its output PREVIEW_NAME in
+// that folder (library/previews.h), and passes archives over.
 class LibraryPlan {
 public:
-    explicit LibraryPlan(std::string outputFolder) : outputFolder(std::move(outputFolder)) {}
+    explicit LibraryPlan(std::string outputFolder, bool previews = false)
+        : previews(previews), outputFolder(std::move(outputFolder)) {}
 
     // Adds every chart and archive that lies at `source` (library/chart_finder.h), the outputs
     // mirroring the paths below it. False when nothing is there or it cannot be read.
@@ -64,8 +76,10 @@ public:
 
     std::vector<LibraryChart> charts;
     std::vector<LibraryTask> tasks;
+    const bool previews;
 
 private:
+    void addToPreview(const FoundFile& found, const std::string& tree);
     void addFound(const FoundFile& found, const std::string& tree);
     void addChart(const std::string& path, const std::string& shown, const std::string& output,
                   LibraryTask* task);
@@ -73,6 +87,8 @@ private:
 
     const std::string outputFolder;
     std::set<std::string> outputs;
+    // A preview's source folder and its entry in `charts`.
+    std::map<std::string, size_t> previewOf;
 };
 
 #endif  // LIBRARY_PLAN_H_

@@ -13,6 +13,9 @@ namespace {
 
 constexpr char REPORT_NAME[] = "keymix-report.tsv";
 constexpr char REPORT_HEADER[] = "chart\tstatus\tmessage\tseconds\toutput\tlength\n";
+// A run of previews has a line per folder, the chart each was rendered from last.
+constexpr char PREVIEW_HEADER[] =
+    "folder\tstatus\tmessage\tseconds\toutput\tlength\tchart\n";
 
 // The text on one line: line ends and tabs become single spaces, none at the end.
 std::string oneLine(const std::string& message) {
@@ -57,7 +60,7 @@ bool writeLibraryReport(const std::string& path, const LibraryPlan& plan,
     const std::string temporary = path + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file) return false;
-    bool ok = std::fputs(REPORT_HEADER, file) >= 0;
+    bool ok = std::fputs(plan.previews ? PREVIEW_HEADER : REPORT_HEADER, file) >= 0;
     for (const LibraryChart& chart : plan.charts) {
         if (chart.outcome == ChartOutcome::PENDING) continue;
         const std::string shown = chart.shown.empty() ? chart.path : chart.shown;
@@ -67,9 +70,11 @@ bool writeLibraryReport(const std::string& path, const LibraryPlan& plan,
             std::snprintf(text, sizeof text, "%.3f", chart.outputSeconds);
             length = text;
         }
-        ok = ok && std::fprintf(file, "%s\t%s\t%s\t%.3f\t%s\t%s\n", oneLine(shown).c_str(),
+        ok = ok && std::fprintf(file, "%s\t%s\t%s\t%.3f\t%s\t%s", oneLine(shown).c_str(),
                                 statusWord(chart.outcome), oneLine(message(chart)).c_str(),
                                 chart.seconds, chart.output.c_str(), length.c_str()) >= 0;
+        if (plan.previews) ok = ok && std::fprintf(file, "\t%s", chart.path.c_str()) >= 0;
+        ok = ok && std::fputc('\n', file) != EOF;
     }
     ok = std::fclose(file) == 0 && ok;
     if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;

@@ -1,5 +1,6 @@
 // The report of a library run, "keymix-report.tsv": a header line, then one line per chart
-// done, giving its path, status, closing message, seconds spent, output and output length.
+// done, giving its path, status, closing message, seconds spent, output and output length; for
+// previews one line per folder, with the chart rendered at the end.
 #ifndef LIBRARY_REPORT_H_
 #define LIBRARY_REPORT_H_
 

@@ -13,6 +13,7 @@
 #include "library/freshness.h"
 #include "library/paths.h"
 #include "library/plan.h"
+#include "library/previews.h"
 #include "wav/wav.h"
 
 namespace fs = std::filesystem;
@@ -75,6 +76,7 @@ private:
     void work();
     void runChart(size_t index);
     void runArchive(const LibraryTask& task);
+    void runPreview(size_t index);
     void finish(size_t index, const RenderResult& result, double seconds);
     void fail(size_t index, LibraryFault fault, const std::string& faultPath, double seconds);
     void count(const LibraryChart& chart);
@@ -107,6 +109,8 @@ void LibraryRun::finish(size_t index, const RenderResult& result, double seconds
     if (result.status == RenderStatus::WRITTEN) {
         chart.outcome = ChartOutcome::RENDERED;
         chart.outputSeconds = result.outputSeconds;
+    } else if (result.status == RenderStatus::STOPPED && !chart.candidates.empty()) {
+        chart.outcome = ChartOutcome::SKIPPED;
     } else if (result.status == RenderStatus::STOPPED) {
         chart.outcome = ChartOutcome::SKIPPED;
         // The kept output's length, read from its size as a WAV file's.
@@ -142,6 +146,25 @@ void LibraryRun::runChart(size_t index) {
     makeOutputFolder(chart.output);
     const RenderResult result = renderChart(chart.path, chart.output, renderOptions, check);
     finish(index, result, secondsSince(began));
+}
+
+// A folder with a preview of its own keeps it; else the chart chosen renders as any other.
+void LibraryRun::runPreview(size_t index) {
+    const Clock::time_point began = Clock::now();
+    const LibraryChart& preview = plan.charts[index];
+    std::string own = ownPreview(folderOf(preview.candidates.front()));
+    std::string chosen;
+    if (own.empty()) choosePreviewChart(preview.candidates, renderOptions, &chosen, &own);
+    std::lock_guard<std::mutex> hold(lock);
+    LibraryChart& chart = plan.charts[index];
+    chart.path = chosen;
+    if (own.empty()) return;
+    chart.outcome = ChartOutcome::SKIPPED;
+    chart.fault = LibraryFault::OWN_PREVIEW;
+    chart.faultPath = own;
+    chart.seconds = secondsSince(began);
+    count(chart);
+    changed.notify_all();
 }
 
 void LibraryRun::runArchive(const LibraryTask& task) {
@@ -182,7 +205,11 @@ void LibraryRun::work() {
         const size_t next = nextTask++;
         if (next >= plan.tasks.size()) break;
         const LibraryTask& task = plan.tasks[next];
-        if (task.archive.empty()) {
+        if (!plan.charts[task.charts.front()].candidates.empty()) {
+            runPreview(task.charts.front());
+            if (plan.charts[task.charts.front()].outcome == ChartOutcome::PENDING)
+                runChart(task.charts.front());
+        } else if (task.archive.empty()) {
             runChart(task.charts.front());
         } else {
             runArchive(task);

@@ -234,6 +234,77 @@ TEST_F(LibraryRunTest, ReadsListFromStandardInput) {
     EXPECT_EQ(2u, readReport(out + "/keymix-report.tsv").size());
 }
 
+// With -w: one preview per folder of charts, from its chart with the most sounded notes; a
+// folder with a preview of its own and archives are passed over.
+TEST_F(LibraryRunTest, WritesOnePreviewPerFolder) {
+#if KEYMIX_ARCHIVES
+    const int packed = 1;
+#else
+    const int packed = 0;
+#endif
+    put(lib + "/good/more.bms", OTHER);
+    put(lib + "/own/song.bms", OTHER);
+    put(lib + "/own/Preview.MP3", "author's");
+    put(lib + "/named/song.bms", std::string("#PREVIEW clip.wav\n") + OTHER);
+    put(lib + "/named/clip.wav", "author's");
+    const RunResult first = runInProcess({"-a", "-w", "0,1", lib});
+    EXPECT_EQ(-1, first.status);
+    EXPECT_NE(std::string::npos,
+              first.out.find("\nフォルダ 書き込み 3  失敗 1  スキップ " +
+                             std::to_string(2 + packed) + "\n"))
+        << first.out;
+    EXPECT_NE(std::string::npos, first.out.find("\n失敗したフォルダ " + lib + "/bad/\n"));
+    if (packed) {
+        EXPECT_NE(std::string::npos,
+                  first.out.find("\nアーカイブにはプレビューを作りません " + lib + "/pack.zip\n"));
+    }
+    EXPECT_FALSE(test_util::fileExists(lib + "/good/more.wav"));
+    for (const char* folder : {"/own/", "/named/", "/bad/"})
+        EXPECT_FALSE(test_util::fileExists(lib + folder + "preview_keymix.ogg")) << folder;
+
+    std::ifstream report(lib + "/keymix-report.tsv");
+    std::string line;
+    std::getline(report, line);
+    EXPECT_EQ("folder\tstatus\tmessage\tseconds\toutput\tlength\tchart", line);
+    std::map<std::string, std::string> rows;
+    while (std::getline(report, line)) {
+        std::vector<std::string> fields;
+        std::stringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        fields.resize(7);
+        rows[fields[0]] = fields[1] + " " + fields[4] + " " + fields[6];
+    }
+    std::map<std::string, std::string> expected = {
+        {lib + "/good/", "rendered " + lib + "/good/preview_keymix.ogg " + lib + "/good/more.bms"},
+        {lib + "/good/sub/",
+         "rendered " + lib + "/good/sub/preview_keymix.ogg " + lib + "/good/sub/Other.BME"},
+        {lib + "/bad/", "failed " + lib + "/bad/preview_keymix.ogg " + lib + "/bad/missing.bms"},
+        {lib + "/done/", "rendered " + lib + "/done/preview_keymix.ogg " + lib + "/done/done.bms"},
+        {lib + "/own/", "skipped " + lib + "/own/preview_keymix.ogg "},
+        {lib + "/named/", "skipped " + lib + "/named/preview_keymix.ogg "},
+    };
+    if (packed) expected[lib + "/pack.zip"] = "skipped  ";
+    EXPECT_EQ(expected, rows);
+
+    const struct {
+        std::vector<std::string> args;
+        int written;
+        int skipped;
+    } reruns[] = {
+        {{"-a", "-w", "0,1", lib}, 0, 5 + packed},
+        {{"-f", "-a", "-w", "0,1", lib}, 3, 2 + packed},
+        {{"-a", "-w", "0,1", "-o", dir.file("out"), lib}, 3, 2 + packed},
+    };
+    for (const auto& rerun : reruns) {
+        const RunResult again = runInProcess(rerun.args);
+        EXPECT_NE(std::string::npos,
+                  again.out.find("\nフォルダ 書き込み " + std::to_string(rerun.written) +
+                                 "  失敗 1  スキップ " + std::to_string(rerun.skipped) + "\n"))
+            << again.out;
+    }
+    EXPECT_TRUE(test_util::fileExists(dir.file("out") + "/good/sub/preview_keymix.ogg"));
+}
+
 TEST(LibraryCommandLineTest, OptionsOfTheLibraryRun) {
     const struct {
         std::vector<std::string> args;
