@@ -180,6 +180,9 @@ bool BmsTimeline::next(BmsTrigger* trigger) {
                     const bool sounds = lane.next == tic;
                     if (sounds) {
                         trigger->id = lane.lane->get(tic).toInt();
+                        const BmsChannelRole role = BmsRoleOfChannel(lane.lane->getId().toInt());
+                        trigger->key =
+                            role == BmsChannelRole::KEY || role == BmsChannelRole::LONG_NOTE;
                         trigger->frame =
                             position < 2147483648.0 ? static_cast<int>(position) : BMS_FRAME_BEYOND;
                         lane.next = nextObject(lane.lane, tic + 1, lastTic);

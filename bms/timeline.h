@@ -24,6 +24,8 @@ struct BmsTrigger {
     int64_t frame = 0;
     // The id of the key sound, 0 to 1295.
     int id = 0;
+    // Whether it lies on a lane that a player presses, a key or long note.
+    bool key = false;
 };
 
 // How many objects of the sound lanes hold each id: 1296 counts, id 00 always 0.

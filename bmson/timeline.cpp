@@ -19,6 +19,7 @@ struct Restart {
     uint64_t y;
     int channel;
     size_t note;
+    bool key;
 };
 
 // A channel is one monophonic track. At a pulse where every note is a continuation, the file
@@ -35,13 +36,15 @@ void addRestarts(const BmsonChannel& channel, int index, std::vector<Restart>* r
         const uint64_t y = channel.notes[order[i]].y;
         size_t restarting = order[i];
         bool restart = i == 0;
+        bool key = false;
         for (; i < order.size() && channel.notes[order[i]].y == y; ++i) {
+            key = key || channel.notes[order[i]].x > 0;
             if (!channel.notes[order[i]].c && !restart) {
                 restart = true;
                 restarting = order[i];
             }
         }
-        if (restart) restarts->push_back({y, index, restarting});
+        if (restart) restarts->push_back({y, index, restarting, key});
     }
 }
 
@@ -92,7 +95,7 @@ bool BmsonTimeline(const BmsonChart& chart, std::vector<BmsonPlay>* plays, std::
                 *message = BmsonMessageText(BmsonMessage::TOO_LATE, path, BMSON_MAX_FRAME);
                 return false;
             }
-            plays->push_back({static_cast<int>(position), restarts[r].channel});
+            plays->push_back({static_cast<int>(position), restarts[r].channel, restarts[r].key});
         }
         for (; t < tempos.size() && tempos[t].y == pulse; ++t)
             framesPerPulse = BmsonFramesPerPulse(tempos[t].bpm, chart.resolution);

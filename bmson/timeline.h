@@ -19,6 +19,8 @@ struct BmsonPlay {
     int frame;
     // Index in BmsonChart::channels.
     int channel;
+    // Whether a note on a lane (x above 0) is among those of the channel at its pulse.
+    bool key = false;
 };
 
 // Output frames per pulse at a tempo: 44100 * 60 / (bpm * resolution), stored as a double.

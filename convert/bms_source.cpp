@@ -92,6 +92,7 @@ public:
             trigger->frame = object.frame;
             trigger->slot = object.id;
             trigger->cut = cut;
+            trigger->key = object.key;
             return true;
         }
         BmsTrigger object;
@@ -99,6 +100,7 @@ public:
         trigger->frame = object.frame;
         trigger->slot = object.id;
         trigger->cut = cut;
+        trigger->key = object.key;
         return true;
     }
 

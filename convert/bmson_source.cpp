@@ -60,6 +60,7 @@ public:
         trigger->frame = play.frame;
         trigger->slot = play.channel;
         trigger->cut = true;
+        trigger->key = play.key;
         return true;
     }
 

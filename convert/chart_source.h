@@ -21,6 +21,8 @@ struct ChartTrigger {
     int slot = 0;
     // Whether the start first takes what is left of the slot's previous play out of the mix.
     bool cut = false;
+    // Whether it is a note that a player presses rather than one of the background.
+    bool key = false;
 };
 
 // A chart as one conversion goes through it, in this order: start, begin, then next until it

@@ -27,6 +27,8 @@ public:
     // Subtracts `source` from its frame `skip` on so that frame `skip` lands on frame
     // `position`. False, with nothing changed, where LuWav::deduct fails.
     virtual bool deduct(int position, const LuWav& source, int skip) = 0;
+    // Whole frames mixed so far.
+    virtual int64_t frameCount() const = 0;
     // Cuts the mix down to the preview window from `start` for `length` seconds and fades it
     // (song/preview.h). False, with the mix untouched, where LuFindPreviewWindow is false.
     virtual bool cutPreview(double start, double length) = 0;
@@ -48,6 +50,7 @@ public:
     bool deduct(int position, const LuWav& source, int skip) override {
         return mix->deduct(position, source, skip);
     }
+    int64_t frameCount() const override { return mix->data_size / 4; }
     bool cutPreview(double start, double length) override;
     std::unique_ptr<LuWav> takeSong() override { return std::move(mix); }
 
@@ -69,6 +72,7 @@ public:
     bool deduct(int position, const LuWav& source, int skip) override {
         return sum.deduct(position, source, skip);
     }
+    int64_t frameCount() const override { return sum.frameCount(); }
     bool cutPreview(double start, double length) override;
     std::unique_ptr<LuWav> takeSong() override;
 
