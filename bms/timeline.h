@@ -53,6 +53,9 @@ public:
     bool next(BmsTrigger* trigger);
     // Whether the walk stopped at a tempo or stop object that cannot be played.
     bool failed() const { return stopped; }
+    // The frames where the bars walked so far start, ascending, BMS_FRAME_BEYOND from 2^31 on;
+    // a bar line at a stop lies before it, as a sound there starts.
+    const std::vector<int64_t>& getBarFrames() const { return barFrames; }
 
 private:
     struct Lane {
@@ -83,6 +86,10 @@ private:
     int tic = 0;
     Phase phase = Phase::ADVANCE;
     bool stopped = false;
+    // The tics where bars start, up to the last tic, and the next of them to be walked.
+    std::vector<int> barTics;
+    size_t nextBar = 0;
+    std::vector<int64_t> barFrames;
 };
 
 #endif  // BMS_TIMELINE_H_

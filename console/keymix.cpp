@@ -49,11 +49,12 @@ bool readTrack(const std::string& text, SoundTrack* track) {
     return true;
 }
 
-// Reads the start of option -w: decimal seconds, a decimal percentage of the song ("40%") or
-// "first", the first key note.
+// Reads the start of option -w: decimal seconds, a decimal percentage of the song ("40%"),
+// "first", the first key note, or "auto", the loudest part from a bar line.
 bool readWindowStart(const std::string& text, SongFinish* finish) {
-    if (text == "first") {
-        finish->previewForm = PreviewStartForm::FIRST_KEY;
+    if (text == "first" || text == "auto") {
+        finish->previewForm =
+            text == "first" ? PreviewStartForm::FIRST_KEY : PreviewStartForm::LOUDEST;
         return true;
     }
     if (!text.empty() && text.back() == '%') {

@@ -106,6 +106,10 @@ public:
 
     bool failed() const override { return exact ? !playable : timeline->failed(); }
 
+    std::vector<int64_t> barFrames() const override {
+        return exact ? bars : timeline->getBarFrames();
+    }
+
 private:
     // The exact timeline of a chart read for a player, its triggers worked out at once.
     void startPlayer(bool debug, SoundTrack track, std::function<void(int)> report) {
@@ -113,7 +117,7 @@ private:
         BmsPlayerLayout layout;
         layout.popn = popn;
         std::vector<BmsPlayerTrigger> all;
-        playable = BmsPlayerTriggers(chart, layout, &all);
+        playable = BmsPlayerTriggers(chart, layout, &all, &bars);
         if (!playable && debug) std::printf("BPM error => %s\n", chart->getHeaders()->get("BPM"));
         for (const BmsPlayerTrigger& trigger : all) {
             if (track == SoundTrack::ALL || (track == SoundTrack::KEYS) == trigger.key)
@@ -134,6 +138,7 @@ private:
     bool playable = true;
     bool reporting = false;
     std::vector<BmsPlayerTrigger> triggers;
+    std::vector<int64_t> bars;
     size_t handedOut = 0;
     std::unique_ptr<TicProgress> progress;
     bool cut = false;

@@ -66,6 +66,8 @@ public:
 
     bool failed() const override { return broken; }
 
+    std::vector<int64_t> barFrames() const override { return BmsonBarFrames(*chart); }
+
 private:
     // Drops the notes outside `track`, the background's being those on no lane (x 0), and places
     // the plays of the rest again.

@@ -57,6 +57,8 @@ public:
     virtual bool next(ChartTrigger* trigger) = 0;
     // Whether the triggers stopped at something that cannot be played.
     virtual bool failed() const = 0;
+    // Where the chart's bars start, in frames, ascending; asked once the triggers are out.
+    virtual std::vector<int64_t> barFrames() const = 0;
 };
 
 // Whether the chart at `path` is a bmson chart: its name ends in ".bmson", in any case. Other

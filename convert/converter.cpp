@@ -124,6 +124,7 @@ LuWav* BmsConverter::convert() {
         if (!trigger(job, static_cast<int>(next.frame), next.slot, next.cut)) return nullptr;
     }
     if (source->failed()) return nullptr;
+    job.marks.bars = source->barFrames();
     return finishMix(job);
 }
 

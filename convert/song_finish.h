@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class LuMixBus;
 class LuWav;
@@ -18,6 +19,10 @@ enum class PreviewStartForm {
     // The first key note: the first trigger of a lane that a player presses; the song's start
     // when no such note is mixed (as with the background track alone).
     FIRST_KEY,
+    // The window of `previewLength` seconds with the highest short-term loudness
+    // (song/loudest_window.h), moved back to the last bar line at or before it; the song's start
+    // counts as one.
+    LOUDEST,
 };
 
 // What is done to the mixed song before it is handed out; left alone, nothing.
@@ -38,6 +43,8 @@ struct SongFinish {
 struct SongMarks {
     // The frame of the first key note; -1 when none was mixed.
     int64_t firstKey = -1;
+    // Where the chart's bars start, in frames, ascending.
+    std::vector<int64_t> bars;
 };
 
 enum class FinishStatus { DONE, OUTSIDE_SONG, FAILED };
@@ -47,8 +54,10 @@ enum class FinishStatus { DONE, OUTSIDE_SONG, FAILED };
 std::unique_ptr<LuMixBus> makeMixBus(const SongFinish& finish, bool debug);
 
 // The preview window's start in seconds for a song of `songFrames` frames, as `finish` gives
-// it. Not checked against the song: a start at or past its end is left for the cut to refuse.
-double previewStartSeconds(const SongFinish& finish, const SongMarks& marks, int64_t songFrames);
+// it; `loudest` is the first frame of the song's loudest window, which only LOUDEST reads. Not
+// checked against the song: a start at or past its end is left for the cut to refuse.
+double previewStartSeconds(const SongFinish& finish, const SongMarks& marks, int64_t songFrames,
+                           int64_t loudest);
 
 // Cuts the mix on `bus` down to the preview window, in place, and takes the song from it into
 // `song`; `marks` places the start forms that need them. OUTSIDE_SONG, with the mix untouched,

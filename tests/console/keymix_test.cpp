@@ -75,6 +75,8 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         {"-w", "-4%,2", "song.bms"},
         {"-w", "first%,2", "song.bms"},
         {"-w", "First,2", "song.bms"},
+        {"-w", "auto", "song.bms"},
+        {"-w", "auto,", "song.bms"},
         {"-w", "first,0", "song.bms"},
         {"song.bms", "-s"},
     };
@@ -144,6 +146,7 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         {{"-w", "40%,30", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-w", "12.5%,30", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-w", "first,30", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-w", "auto,30", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"song.pms"}, "song.pms", "song.wav", "50"},
         {{"-s", "bgm", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-p", "3", "-s", "keys", "song.bms"}, "song.bms", "song.wav", "50"},
