@@ -77,6 +77,34 @@ struct Change {
     double value;  // a tempo, or a stop's length in 1/192 of a 4/4 bar
 };
 
+// The seconds at positions asked for in ascending order, through the sorted tempo changes and
+// stops; a position at a stop's lies before the stop.
+class Clock {
+public:
+    Clock(const std::vector<Change>& changes, double tempo) : changes(changes), tempo(tempo) {}
+
+    double secondsAt(double position) {
+        for (; next < changes.size() && changes[next].position < position; ++next) {
+            const Change& change = changes[next];
+            seconds += (change.position - at) * BAR_SECONDS / tempo;
+            at = change.position;
+            if (!change.stop) {
+                tempo = change.value;
+            } else if (next + 1 == changes.size() || changes[next + 1].position != at) {
+                seconds += change.value / STOPS_PER_BAR * BAR_SECONDS / tempo;
+            }
+        }
+        return seconds + (position - at) * BAR_SECONDS / tempo;
+    }
+
+private:
+    const std::vector<Change>& changes;
+    double tempo;
+    double at = 0.0;
+    double seconds = 0.0;
+    size_t next = 0;
+};
+
 int64_t frameAt(double seconds) {
     const double frame = std::floor(seconds * FRAMES_PER_SECOND + 0.5);
     return frame < FRAME_LIMIT ? static_cast<int64_t>(frame) : BMS_FRAME_BEYOND;
@@ -138,7 +166,7 @@ int BmsPlayerIdCount(const BmsBms& chart) {
 }
 
 bool BmsPlayerTriggers(BmsBms* chart, const BmsPlayerLayout& layout,
-                       std::vector<BmsPlayerTrigger>* triggers) {
+                       std::vector<BmsPlayerTrigger>* triggers, std::vector<int64_t>* bars) {
     const BmsPlayerData& data = *chart->getPlayerData();
     const BmsHeaderHash& headers = *chart->getHeaders();
     BmsRepairs* repairs = chart->getRepairs();
@@ -220,27 +248,22 @@ bool BmsPlayerTriggers(BmsBms* chart, const BmsPlayerLayout& layout,
 
     triggers->clear();
     triggers->reserve(sounds.size());
-    double at = 0.0;
-    double seconds = 0.0;
-    size_t next = 0;
+    Clock clock(changes, tempo);
     for (const Sound& sound : sounds) {
-        // A sound at a stop's position starts before the stop.
-        for (; next < changes.size() && changes[next].position < sound.position; ++next) {
-            const Change& change = changes[next];
-            seconds += (change.position - at) * BAR_SECONDS / tempo;
-            at = change.position;
-            if (!change.stop) {
-                tempo = change.value;
-            } else if (next + 1 == changes.size() || changes[next + 1].position != at) {
-                seconds += change.value / STOPS_PER_BAR * BAR_SECONDS / tempo;
-            }
-        }
-        const double time = seconds + (sound.position - at) * BAR_SECONDS / tempo;
         BmsPlayerTrigger trigger;
-        trigger.frame = frameAt(time);
+        trigger.frame = frameAt(clock.secondsAt(sound.position));
         trigger.id = sound.id;
         trigger.key = sound.lane != Lane::BACKGROUND;
         triggers->push_back(trigger);
+    }
+    if (bars) {
+        bars->clear();
+        const double end = sounds.empty() ? 0.0 : sounds.back().position;
+        Clock barClock(changes, tempo);
+        for (int bar = 0; bar <= BmsPlayerData::BAR_COUNT && starts[bar] <= end; ++bar) {
+            const int64_t frame = frameAt(barClock.secondsAt(starts[bar]));
+            if (bars->empty() || bars->back() < frame) bars->push_back(frame);
+        }
     }
     return true;
 }

@@ -37,8 +37,11 @@ int BmsPlayerIdCount(const BmsBms& chart);
 // The triggers of the chart's kept objects in time order; at one instant in order of channel,
 // then of the file. #LNOBJ notes, a long note's end of the start's id, a long note without an
 // end, and tempo and stop objects naming no usable value (each noted in the chart's repairs)
-// sound nothing. False, with nothing stored, when #BPM is given but no usable tempo.
+// sound nothing. False, with nothing stored, when #BPM is given but no usable tempo. `bars`,
+// when given, receives the frames where the bars up to the last trigger start, ascending; a bar
+// line at a stop lies before it, as a sound there starts.
 bool BmsPlayerTriggers(BmsBms* chart, const BmsPlayerLayout& layout,
-                       std::vector<BmsPlayerTrigger>* triggers);
+                       std::vector<BmsPlayerTrigger>* triggers,
+                       std::vector<int64_t>* bars = nullptr);
 
 #endif  // BMS_PLAYER_TIMELINE_H_

@@ -114,6 +114,11 @@ bool BmsTimeline::begin(int largestSound, const std::function<void(int64_t)>& hi
         if (lane->lane) lane->next = nextObject(lane->lane, 0, lastTic);
     }
     framesPerTic = framesPerTicAt(tempo);
+    for (int bar = 0; bar < BmsBms::BAR_COUNT; ++bar) {
+        const int start = chart->getBarStart(bar);
+        if (start > lastTic) break;
+        if (barTics.empty() || barTics.back() < start) barTics.push_back(start);
+    }
     return true;
 }
 
@@ -160,6 +165,12 @@ bool BmsTimeline::next(BmsTrigger* trigger) {
                 // moves the position on by one tic's frames.
                 const int event = std::min(
                     {nextSound, tempoLane.next, headerTempoLane.next, stopLane.next, lastTic});
+                // Nothing changes the tempo between here and the event.
+                for (; nextBar < barTics.size() && barTics[nextBar] <= event; ++nextBar) {
+                    const double at = advanceTics(position, framesPerTic, barTics[nextBar] - tic);
+                    barFrames.push_back(at < 2147483648.0 ? static_cast<int64_t>(at)
+                                                          : BMS_FRAME_BEYOND);
+                }
                 if (event > tic) {
                     position = advanceTics(position, framesPerTic, event - tic);
                     if (reporting) progress.reach(event - 1);
@@ -180,6 +191,9 @@ bool BmsTimeline::next(BmsTrigger* trigger) {
                     const bool sounds = lane.next == tic;
                     if (sounds) {
                         trigger->id = lane.lane->get(tic).toInt();
+                        const BmsChannelRole role = BmsRoleOfChannel(lane.lane->getId().toInt());
+                        trigger->key =
+                            role == BmsChannelRole::KEY || role == BmsChannelRole::LONG_NOTE;
                         trigger->frame =
                             position < 2147483648.0 ? static_cast<int>(position) : BMS_FRAME_BEYOND;
                         lane.next = nextObject(lane.lane, tic + 1, lastTic);

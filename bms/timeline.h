@@ -24,6 +24,8 @@ struct BmsTrigger {
     int64_t frame = 0;
     // The id of the key sound, 0 to 1295.
     int id = 0;
+    // Whether it lies on a lane that a player presses, a key or long note.
+    bool key = false;
 };
 
 // How many objects of the sound lanes hold each id: 1296 counts, id 00 always 0.
@@ -51,6 +53,9 @@ public:
     bool next(BmsTrigger* trigger);
     // Whether the walk stopped at a tempo or stop object that cannot be played.
     bool failed() const { return stopped; }
+    // The frames where the bars walked so far start, ascending, BMS_FRAME_BEYOND from 2^31 on;
+    // a bar line at a stop lies before it, as a sound there starts.
+    const std::vector<int64_t>& getBarFrames() const { return barFrames; }
 
 private:
     struct Lane {
@@ -81,6 +86,10 @@ private:
     int tic = 0;
     Phase phase = Phase::ADVANCE;
     bool stopped = false;
+    // The tics where bars start, up to the last tic, and the next of them to be walked.
+    std::vector<int> barTics;
+    size_t nextBar = 0;
+    std::vector<int64_t> barFrames;
 };
 
 #endif  // BMS_TIMELINE_H_

@@ -45,6 +45,8 @@ struct BmsonChart {
     double initBpm = 0.0;
     // Pulses per quarter note, above 0.
     uint64_t resolution = 240;
+    // The pulses of the bar lines, in the chart's order.
+    std::vector<uint64_t> lines;
     // Events in the chart's order; several at one pulse keep it.
     std::vector<BmsonBpmEvent> bpmEvents;
     std::vector<BmsonStopEvent> stopEvents;

@@ -44,6 +44,7 @@ enum class Slot {
     VERSION,
     INIT_BPM,
     RESOLUTION,
+    LINE_Y,
     BPM_Y,
     BPM,
     STOP_Y,
@@ -75,7 +76,7 @@ const Field FIELDS[] = {
     {Context::TOP, "sound_channels", Kind::ARRAY, Slot::NONE, true, Context::CHANNELS},
     {Context::INFO, "init_bpm", Kind::NUMBER, Slot::INIT_BPM, true, Context::SKIP},
     {Context::INFO, "resolution", Kind::INTEGER, Slot::RESOLUTION, false, Context::SKIP},
-    {Context::LINE, "y", Kind::UNSIGNED, Slot::NONE, true, Context::SKIP},
+    {Context::LINE, "y", Kind::UNSIGNED, Slot::LINE_Y, true, Context::SKIP},
     {Context::BPM, "y", Kind::UNSIGNED, Slot::BPM_Y, true, Context::SKIP},
     {Context::BPM, "bpm", Kind::NUMBER, Slot::BPM, true, Context::SKIP},
     {Context::STOP, "y", Kind::UNSIGNED, Slot::STOP_Y, true, Context::SKIP},
@@ -237,6 +238,7 @@ bool ChartBuilder::element(const Value& value) {
     const Context context = elementOf(top.context);
     if (context != Context::LINE && ++items > BMSON_MAX_ITEMS)
         return failAt(BmsonMessage::TOO_MANY, pathTo(frames.size() - 1), BMSON_MAX_ITEMS);
+    if (context == Context::LINE) chart->lines.emplace_back();
     if (context == Context::BPM) chart->bpmEvents.emplace_back();
     if (context == Context::STOP) chart->stopEvents.emplace_back();
     if (context == Context::CHANNEL) chart->channels.emplace_back();
@@ -299,6 +301,9 @@ bool ChartBuilder::storeWhole(Slot slot, uint64_t whole) {
     switch (slot) {
         case Slot::RESOLUTION:
             chart->resolution = whole != 0 ? whole : DEFAULT_RESOLUTION;
+            break;
+        case Slot::LINE_Y:
+            chart->lines.back() = whole;
             break;
         case Slot::BPM_Y:
             chart->bpmEvents.back().y = whole;

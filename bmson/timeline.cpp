@@ -19,6 +19,7 @@ struct Restart {
     uint64_t y;
     int channel;
     size_t note;
+    bool key;
 };
 
 // A channel is one monophonic track. At a pulse where every note is a continuation, the file
@@ -35,13 +36,15 @@ void addRestarts(const BmsonChannel& channel, int index, std::vector<Restart>* r
         const uint64_t y = channel.notes[order[i]].y;
         size_t restarting = order[i];
         bool restart = i == 0;
+        bool key = false;
         for (; i < order.size() && channel.notes[order[i]].y == y; ++i) {
+            key = key || channel.notes[order[i]].x > 0;
             if (!channel.notes[order[i]].c && !restart) {
                 restart = true;
                 restarting = order[i];
             }
         }
-        if (restart) restarts->push_back({y, index, restarting});
+        if (restart) restarts->push_back({y, index, restarting, key});
     }
 }
 
@@ -92,7 +95,7 @@ bool BmsonTimeline(const BmsonChart& chart, std::vector<BmsonPlay>* plays, std::
                 *message = BmsonMessageText(BmsonMessage::TOO_LATE, path, BMSON_MAX_FRAME);
                 return false;
             }
-            plays->push_back({static_cast<int>(position), restarts[r].channel});
+            plays->push_back({static_cast<int>(position), restarts[r].channel, restarts[r].key});
         }
         for (; t < tempos.size() && tempos[t].y == pulse; ++t)
             framesPerPulse = BmsonFramesPerPulse(tempos[t].bpm, chart.resolution);
@@ -100,4 +103,48 @@ bool BmsonTimeline(const BmsonChart& chart, std::vector<BmsonPlay>* plays, std::
             position = advance(position, stops[s].duration, framesPerPulse);
     }
     return true;
+}
+
+std::vector<int64_t> BmsonBarFrames(const BmsonChart& chart) {
+    std::vector<uint64_t> pulses = chart.lines;
+    if (pulses.empty()) {
+        uint64_t last = 0;
+        for (const BmsonChannel& channel : chart.channels)
+            for (const BmsonNote& note : channel.notes) last = std::max(last, note.y);
+        // Beats 0 to `lastBeat`, every `every`-th of them.
+        const uint64_t lastBeat = last / chart.resolution;
+        const uint64_t every = lastBeat / BMSON_MAX_GRID_LINES + 1;
+        for (uint64_t beat = 0; beat <= lastBeat; beat += every) {
+            pulses.push_back(beat * chart.resolution);
+            if (lastBeat - beat < every) break;
+        }
+    }
+    std::sort(pulses.begin(), pulses.end());
+    const std::vector<BmsonBpmEvent> tempos = sortedByPulse(chart.bpmEvents);
+    const std::vector<BmsonStopEvent> stops = sortedByPulse(chart.stopEvents);
+    double framesPerPulse = BmsonFramesPerPulse(chart.initBpm, chart.resolution);
+    double position = 0.0;
+    uint64_t pulse = 0;
+    size_t t = 0, s = 0;
+    std::vector<int64_t> frames;
+    for (const uint64_t y : pulses) {
+        // The tempo changes and stops before the line, in the order of the plays' walk.
+        for (;;) {
+            const uint64_t event = std::min(t < tempos.size() ? tempos[t].y : NO_PULSE,
+                                            s < stops.size() ? stops[s].y : NO_PULSE);
+            if (event >= y) break;
+            position = advance(position, event - pulse, framesPerPulse);
+            pulse = event;
+            for (; t < tempos.size() && tempos[t].y == pulse; ++t)
+                framesPerPulse = BmsonFramesPerPulse(tempos[t].bpm, chart.resolution);
+            for (; s < stops.size() && stops[s].y == pulse; ++s)
+                position = advance(position, stops[s].duration, framesPerPulse);
+        }
+        position = advance(position, y - pulse, framesPerPulse);
+        pulse = y;
+        if (!(position < BMSON_MAX_FRAME)) break;
+        if (frames.empty() || frames.back() != static_cast<int64_t>(position))
+            frames.push_back(static_cast<int64_t>(position));
+    }
+    return frames;
 }

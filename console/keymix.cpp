@@ -49,12 +49,27 @@ bool readTrack(const std::string& text, SoundTrack* track) {
     return true;
 }
 
-// Reads the preview window "START,LENGTH" of option -w into `finish`. False unless both are
-// decimal seconds and the length is not zero.
+// Reads the start of option -w: decimal seconds, a decimal percentage of the song ("40%"),
+// "first", the first key note, or "auto", the loudest part from a bar line.
+bool readWindowStart(const std::string& text, SongFinish* finish) {
+    if (text == "first" || text == "auto") {
+        finish->previewForm =
+            text == "first" ? PreviewStartForm::FIRST_KEY : PreviewStartForm::LOUDEST;
+        return true;
+    }
+    if (!text.empty() && text.back() == '%') {
+        finish->previewForm = PreviewStartForm::PERCENT;
+        return readPlainDecimal(text.substr(0, text.size() - 1), &finish->previewStart);
+    }
+    finish->previewForm = PreviewStartForm::SECONDS;
+    return readPlainDecimal(text, &finish->previewStart);
+}
+
+// Reads the preview window "START,LENGTH" of option -w into `finish`. False unless the start
+// is one of its forms, the length decimal seconds and not zero.
 bool readWindow(const std::string& text, SongFinish* finish) {
     const size_t comma = text.find(',');
-    if (comma == std::string::npos ||
-        !readPlainDecimal(text.substr(0, comma), &finish->previewStart) ||
+    if (comma == std::string::npos || !readWindowStart(text.substr(0, comma), finish) ||
         !readPlainDecimal(text.substr(comma + 1), &finish->previewLength) ||
         !(finish->previewLength > 0))
         return false;

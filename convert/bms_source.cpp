@@ -92,6 +92,7 @@ public:
             trigger->frame = object.frame;
             trigger->slot = object.id;
             trigger->cut = cut;
+            trigger->key = object.key;
             return true;
         }
         BmsTrigger object;
@@ -99,10 +100,15 @@ public:
         trigger->frame = object.frame;
         trigger->slot = object.id;
         trigger->cut = cut;
+        trigger->key = object.key;
         return true;
     }
 
     bool failed() const override { return exact ? !playable : timeline->failed(); }
+
+    std::vector<int64_t> barFrames() const override {
+        return exact ? bars : timeline->getBarFrames();
+    }
 
 private:
     // The exact timeline of a chart read for a player, its triggers worked out at once.
@@ -111,7 +117,7 @@ private:
         BmsPlayerLayout layout;
         layout.popn = popn;
         std::vector<BmsPlayerTrigger> all;
-        playable = BmsPlayerTriggers(chart, layout, &all);
+        playable = BmsPlayerTriggers(chart, layout, &all, &bars);
         if (!playable && debug) std::printf("BPM error => %s\n", chart->getHeaders()->get("BPM"));
         for (const BmsPlayerTrigger& trigger : all) {
             if (track == SoundTrack::ALL || (track == SoundTrack::KEYS) == trigger.key)
@@ -132,6 +138,7 @@ private:
     bool playable = true;
     bool reporting = false;
     std::vector<BmsPlayerTrigger> triggers;
+    std::vector<int64_t> bars;
     size_t handedOut = 0;
     std::unique_ptr<TicProgress> progress;
     bool cut = false;

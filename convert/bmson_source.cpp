@@ -60,10 +60,13 @@ public:
         trigger->frame = play.frame;
         trigger->slot = play.channel;
         trigger->cut = true;
+        trigger->key = play.key;
         return true;
     }
 
     bool failed() const override { return broken; }
+
+    std::vector<int64_t> barFrames() const override { return BmsonBarFrames(*chart); }
 
 private:
     // Drops the notes outside `track`, the background's being those on no lane (x 0), and places

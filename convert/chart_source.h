@@ -21,6 +21,8 @@ struct ChartTrigger {
     int slot = 0;
     // Whether the start first takes what is left of the slot's previous play out of the mix.
     bool cut = false;
+    // Whether it is a note that a player presses rather than one of the background.
+    bool key = false;
 };
 
 // A chart as one conversion goes through it, in this order: start, begin, then next until it
@@ -55,6 +57,8 @@ public:
     virtual bool next(ChartTrigger* trigger) = 0;
     // Whether the triggers stopped at something that cannot be played.
     virtual bool failed() const = 0;
+    // Where the chart's bars start, in frames, ascending; asked once the triggers are out.
+    virtual std::vector<int64_t> barFrames() const = 0;
 };
 
 // Whether the chart at `path` is a bmson chart: its name ends in ".bmson", in any case. Other

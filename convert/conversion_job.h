@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/converter.h"
+#include "convert/song_finish.h"
 #include "song/mix_bus.h"
 #include "wav/wav.h"
 
@@ -23,6 +24,8 @@ struct BmsConverter::Job {
     int lastProgress = -1;
     // Where the triggers mix (convert/song_finish.h chooses the kind).
     std::unique_ptr<LuMixBus> bus;
+    // What the triggers told of the song's time, for the preview's start.
+    SongMarks marks;
 };
 
 #endif  // CONVERT_CONVERSION_JOB_H_

@@ -131,12 +131,15 @@ LuWav* BmsConverter::convert() {
         return nullptr;
     ChartTrigger next;
     while (source->next(&next)) {
+        // The triggers come in time order; a key note counts even when its sound is missing.
+        if (next.key && job.marks.firstKey < 0) job.marks.firstKey = next.frame;
         if (!job.samples[next.slot]) continue;
         // A trigger must start within the int range of frames.
         if (next.frame > INT_LIMIT) return nullptr;
         if (!trigger(job, static_cast<int>(next.frame), next.slot, next.cut)) return nullptr;
     }
     if (source->failed()) return nullptr;
+    job.marks.bars = source->barFrames();
     return finishMix(job);
 }
 
@@ -179,7 +182,7 @@ LuWav* BmsConverter::finishMix(Job& job) {
     // The key sounds are done with; their memory goes before the song's last copy is made.
     job.samples.clear();
     std::unique_ptr<LuWav> song;
-    const FinishStatus status = finishSong(finish, job.bus.get(), &song);
+    const FinishStatus status = finishSong(finish, job.marks, job.bus.get(), &song);
     previewOutsideSong = status == FinishStatus::OUTSIDE_SONG;
     return status == FinishStatus::DONE ? song.release() : nullptr;
 }

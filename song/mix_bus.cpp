@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "song/loudest_window.h"
 #include "song/loudness.h"
 #include "song/preview.h"
 
@@ -22,6 +23,12 @@ bool LuSaturatingBus::cutPreview(double start, double length) {
     return true;
 }
 
+bool LuSaturatingBus::findLoudestWindow(int64_t windowFrames, int64_t* first) const {
+    if (mix->data_size < 0 || mix->data_size > mix->memory_size) return false;
+    return LuFindLoudestWindow(reinterpret_cast<const int16_t*>(mix->data.get()),
+                               mix->data_size / 4, windowFrames, first);
+}
+
 LuFloatBus::LuFloatBus(bool debug) {
     sum.setDebug(debug);
 }
@@ -32,6 +39,10 @@ bool LuFloatBus::cutPreview(double start, double length) {
     LuFadeWindow(window, sum.samples());
     sum.keepFrames(0, window.count);
     return true;
+}
+
+bool LuFloatBus::findLoudestWindow(int64_t windowFrames, int64_t* first) const {
+    return LuFindLoudestWindow(sum.samples(), sum.frameCount(), windowFrames, first);
 }
 
 std::unique_ptr<LuWav> LuFloatBus::takeSong() {

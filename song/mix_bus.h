@@ -27,6 +27,11 @@ public:
     // Subtracts `source` from its frame `skip` on so that frame `skip` lands on frame
     // `position`. False, with nothing changed, where LuWav::deduct fails.
     virtual bool deduct(int position, const LuWav& source, int skip) = 0;
+    // Whole frames mixed so far.
+    virtual int64_t frameCount() const = 0;
+    // The first frame of the loudest window of `windowFrames` frames in the mix
+    // (song/loudest_window.h). False when it cannot be measured.
+    virtual bool findLoudestWindow(int64_t windowFrames, int64_t* first) const = 0;
     // Cuts the mix down to the preview window from `start` for `length` seconds and fades it
     // (song/preview.h). False, with the mix untouched, where LuFindPreviewWindow is false.
     virtual bool cutPreview(double start, double length) = 0;
@@ -48,6 +53,8 @@ public:
     bool deduct(int position, const LuWav& source, int skip) override {
         return mix->deduct(position, source, skip);
     }
+    int64_t frameCount() const override { return mix->data_size / 4; }
+    bool findLoudestWindow(int64_t windowFrames, int64_t* first) const override;
     bool cutPreview(double start, double length) override;
     std::unique_ptr<LuWav> takeSong() override { return std::move(mix); }
 
@@ -69,6 +76,8 @@ public:
     bool deduct(int position, const LuWav& source, int skip) override {
         return sum.deduct(position, source, skip);
     }
+    int64_t frameCount() const override { return sum.frameCount(); }
+    bool findLoudestWindow(int64_t windowFrames, int64_t* first) const override;
     bool cutPreview(double start, double length) override;
     std::unique_ptr<LuWav> takeSong() override;
 

@@ -69,6 +69,15 @@ TEST(KeymixTest, PrintsUsageForBadCommandLines) {
         {"-w", ",2", "song.bms"},
         {"-w", "1e3,2", "song.bms"},
         {"-w", ".,2", "song.bms"},
+        // Its other starts: a decimal share of the song, "first".
+        {"-w", "%,2", "song.bms"},
+        {"-w", "40 %,2", "song.bms"},
+        {"-w", "-4%,2", "song.bms"},
+        {"-w", "first%,2", "song.bms"},
+        {"-w", "First,2", "song.bms"},
+        {"-w", "auto", "song.bms"},
+        {"-w", "auto,", "song.bms"},
+        {"-w", "first,0", "song.bms"},
         {"song.bms", "-s"},
     };
     for (const auto& args : cases) {
@@ -134,6 +143,10 @@ TEST(KeymixTest, PrintsSettingsOfAcceptedCommandLines) {
         {{"-xd", "song.bms", "-x"}, "song.bms", "song.wav", "50"},
         {{"-n", "-w", "1.5,.5", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-w", "0,30", "-o", "a.flac", "song.bms"}, "song.bms", "a.flac", "50"},
+        {{"-w", "40%,30", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-w", "12.5%,30", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-w", "first,30", "song.bms"}, "song.bms", "song.wav", "50"},
+        {{"-w", "auto,30", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"song.pms"}, "song.pms", "song.wav", "50"},
         {{"-s", "bgm", "song.bms"}, "song.bms", "song.wav", "50"},
         {{"-p", "3", "-s", "keys", "song.bms"}, "song.bms", "song.wav", "50"},

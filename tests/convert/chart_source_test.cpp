@@ -1,10 +1,14 @@
 // The practice tracks as both kinds of chart hand out their triggers: the background alone, or
 // the notes a player presses alone.
+#include "convert/chart_source.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bms/bms.h"
+#include "bms/parser.h"
 #include "convert/converter.h"
 #include "tests/test_util.h"
 #include "wav/wav.h"
@@ -93,6 +97,62 @@ TEST(ChartSourceTest, PlayerModeSoundsBase62IdsAndLongNoteEnds) {
         ASSERT_EQ(2u * 44104, samples.size());
         EXPECT_EQ(c.start, samples[0]);
         EXPECT_EQ(c.end, samples[2 * 44100]);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The frames of a source's bar lines, once its triggers are out.
+std::vector<int64_t> barsOf(ChartSource* source) {
+    source->start(false, false, SoundTrack::ALL, {});
+    EXPECT_TRUE(source->begin(0, [](int64_t) {}));
+    ChartTrigger trigger;
+    while (source->next(&trigger)) {
+    }
+    return source->barFrames();
+}
+
+TEST(ChartSourceTest, BarLinesLieWhereTheirBarsStart) {
+    // 120 BPM, bar 1 half as long, 240 BPM and a stop of one 4/4 bar (1 second then) at bar 2:
+    // the bars start at 0, 2, 3 and, past the stop, 5 seconds.
+    test_util::TempDir dir;
+    const std::string bms = dir.write("song.bms",
+                                      "#WAV01 a.wav\n#STOP01 192\n#00102:0.5\n#00201:01\n"
+                                      "#00203:F0\n#00209:01\n#00301:01\n");
+    const std::vector<int64_t> bmsBars = {0, 88200, 132300, 220500};
+    for (const bool player : {false, true}) {
+        SCOPED_TRACE(player ? "bms as played" : "bms");
+        BmsLoadOptions options;
+        options.keepPlayerData = player;
+        BmsBms* loaded = nullptr;
+        ASSERT_TRUE(BmsLoad(bms.c_str(), &loaded, options));
+        std::unique_ptr<BmsBms> chart(loaded);
+        EXPECT_EQ(bmsBars, barsOf(makeBmsSource(chart.get(), player).get()));
+    }
+    // bmson at 120 BPM, a beat 22050 frames, a stop of one beat at pulse 960: its lines in any
+    // order, the line at the stop before it; without lines, each beat up to the last note.
+    const auto bmson = [](const std::string& lines) {
+        return R"({"version":"1.0.0","info":{"init_bpm":120},)" + lines +
+               R"("stop_events":[{"y":960,"duration":240}],"sound_channels":[)"
+               R"({"name":"a.wav","notes":[{"y":0},{"x":1,"y":600}]}]})";
+    };
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<int64_t> bars;
+    } cases[] = {
+        {"lines", bmson(R"("lines":[{"y":1440},{"y":0},{"y":960}],)"), {0, 88200, 154350}},
+        {"beats", bmson(""), {0, 22050, 44100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        std::unique_ptr<ChartSource> source =
+            openBmsonSource(dir.write("song.bmson", c.text), false, &error);
+        ASSERT_NE(nullptr, source) << error;
+        EXPECT_EQ(c.bars, barsOf(source.get()));
     }
 }
 
