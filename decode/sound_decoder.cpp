@@ -10,16 +10,19 @@ namespace {
 
 enum class Codec { OTHER, VORBIS, OPUS };
 
-// The codec of an Ogg file by the first packet of its first page: the Vorbis identification
-// header or the Opus one.
+// The codec of an Ogg file: Opus when the Opus identification header comes before any Vorbis
+// one in its first pages, else Vorbis. Every Ogg file goes to one of the two reference
+// decoders, which find their pages past damage as they do; a file that is neither does not
+// open there and is unreadable.
 Codec oggCodecOf(const uint8_t* bytes, size_t size) {
-    constexpr size_t PAGE_HEADER = 27;
-    if (size < PAGE_HEADER || std::memcmp(bytes, "OggS", 4) != 0) return Codec::OTHER;
-    const size_t packet = PAGE_HEADER + bytes[26];
-    if (size >= packet + 7 && std::memcmp(bytes + packet, "\x01vorbis", 7) == 0)
-        return Codec::VORBIS;
-    if (size >= packet + 8 && std::memcmp(bytes + packet, "OpusHead", 8) == 0) return Codec::OPUS;
-    return Codec::OTHER;
+    constexpr size_t SEARCHED = 65536;
+    if (size < 4 || std::memcmp(bytes, "OggS", 4) != 0) return Codec::OTHER;
+    const size_t end = size < SEARCHED ? size : SEARCHED;
+    for (size_t at = 0; at + 8 <= end; ++at) {
+        if (std::memcmp(bytes + at, "OpusHead", 8) == 0) return Codec::OPUS;
+        if (std::memcmp(bytes + at, "\x01vorbis", 7) == 0) return Codec::VORBIS;
+    }
+    return Codec::VORBIS;
 }
 
 }  // namespace
