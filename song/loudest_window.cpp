@@ -6,23 +6,15 @@
 #include <memory>
 #include <vector>
 
+#include "song/ebur128_state.h"
+
 namespace {
 
 // Half a short-term block: a reading taken after frame n stands for frame n - HALF_BLOCK.
 constexpr int64_t HALF_BLOCK = 66150;
 constexpr int64_t READINGS_PER_HALF_BLOCK = HALF_BLOCK / LU_LOUDNESS_STEP;
 
-struct DestroyState {
-    void operator()(ebur128_state* state) const { ebur128_destroy(&state); }
-};
-using State = std::unique_ptr<ebur128_state, DestroyState>;
-
-int addFrames(ebur128_state* state, const float* samples, size_t frames) {
-    return ebur128_add_frames_float(state, samples, frames);
-}
-int addFrames(ebur128_state* state, const int16_t* samples, size_t frames) {
-    return ebur128_add_frames_short(state, samples, frames);
-}
+using State = LuEbur128State;
 
 // The power of the short-term loudness after every LU_LOUDNESS_STEP frames of the song and of
 // half a block of silence after it, so that the last readings stand for the song's last frames.
@@ -34,12 +26,12 @@ bool readPowers(const Sample* samples, int64_t frames, std::vector<double>* powe
     for (int64_t end = LU_LOUDNESS_STEP; end <= frames + HALF_BLOCK; end += LU_LOUDNESS_STEP) {
         const int64_t from = end - LU_LOUDNESS_STEP;
         const int64_t inSong = std::max<int64_t>(0, std::min(frames - from, LU_LOUDNESS_STEP));
-        if (inSong > 0 && addFrames(state.get(), samples + from * 2, static_cast<size_t>(inSong)) !=
-                              EBUR128_SUCCESS)
+        if (inSong > 0 && LuEbur128AddFrames(state.get(), samples + from * 2,
+                                             static_cast<size_t>(inSong)) != EBUR128_SUCCESS)
             return false;
         if (inSong < LU_LOUDNESS_STEP &&
-            addFrames(state.get(), silence.data(),
-                      static_cast<size_t>(LU_LOUDNESS_STEP - inSong)) != EBUR128_SUCCESS)
+            LuEbur128AddFrames(state.get(), silence.data(),
+                               static_cast<size_t>(LU_LOUDNESS_STEP - inSong)) != EBUR128_SUCCESS)
             return false;
         double loudness = 0.0;
         if (ebur128_loudness_shortterm(state.get(), &loudness) != EBUR128_SUCCESS) return false;

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "song/ebur128_state.h"
 #include "song/mix_accumulator.h"
 #include "wav/wav.h"
 
@@ -16,17 +17,7 @@ namespace {
 // peak of the result past it.
 constexpr double PEAK_MARGIN = 0.01;
 
-struct DestroyState {
-    void operator()(ebur128_state* state) const { ebur128_destroy(&state); }
-};
-using State = std::unique_ptr<ebur128_state, DestroyState>;
-
-int addFrames(ebur128_state* state, const float* samples, size_t frames) {
-    return ebur128_add_frames_float(state, samples, frames);
-}
-int addFrames(ebur128_state* state, const int16_t* samples, size_t frames) {
-    return ebur128_add_frames_short(state, samples, frames);
-}
+using State = LuEbur128State;
 
 // Frames handed to the library at a time, one channel's samples copied out of the song.
 constexpr int64_t CHUNK_FRAMES = 8192;
@@ -42,7 +33,7 @@ bool measureChannelPeak(const Sample* samples, int64_t frames, int channel, doub
     for (int64_t done = 0; done < frames; done += CHUNK_FRAMES) {
         const int64_t count = std::min(CHUNK_FRAMES, frames - done);
         for (int64_t i = 0; i < count; ++i) chunk[i] = samples[2 * (done + i) + channel];
-        if (addFrames(state.get(), chunk, static_cast<size_t>(count)) != EBUR128_SUCCESS)
+        if (LuEbur128AddFrames(state.get(), chunk, static_cast<size_t>(count)) != EBUR128_SUCCESS)
             return false;
     }
     return ebur128_true_peak(state.get(), 0, peak) == EBUR128_SUCCESS;
@@ -64,11 +55,12 @@ bool measure(const Sample* samples, int64_t frames, LuLoudness* out) {
     double integrated = 0.0;
     double left = 0.0;
     State state(ebur128_init(2, 44100, EBUR128_MODE_I));
-    const bool ok = state &&
-                    (frames == 0 || addFrames(state.get(), samples, static_cast<size_t>(frames)) ==
-                                        EBUR128_SUCCESS) &&
-                    ebur128_loudness_global(state.get(), &integrated) == EBUR128_SUCCESS &&
-                    measureChannelPeak(samples, frames, 0, &left);
+    const bool ok =
+        state &&
+        (frames == 0 || LuEbur128AddFrames(state.get(), samples, static_cast<size_t>(frames)) ==
+                            EBUR128_SUCCESS) &&
+        ebur128_loudness_global(state.get(), &integrated) == EBUR128_SUCCESS &&
+        measureChannelPeak(samples, frames, 0, &left);
     if (rightPass.joinable()) rightPass.join();
     if (!ok || !rightMeasured) return false;
     out->integrated = integrated;
