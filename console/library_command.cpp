@@ -7,6 +7,7 @@
 #include "console/chart_message.h"
 #include "library/plan.h"
 #include "library/report.h"
+#include "text/format.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -50,8 +51,7 @@ std::string clock(double seconds) {
 // at most every few seconds.
 class ProgressLine : public LibraryObserver {
 public:
-    explicit ProgressLine(const char* form)
-        : form(form), terminal(isatty(fileno(stdout)) != 0) {}
+    explicit ProgressLine(const char* form) : form(form), terminal(isatty(fileno(stdout)) != 0) {}
 
     void progress(const LibraryProgress& progress, bool last) override;
 
@@ -73,12 +73,7 @@ void ProgressLine::progress(const LibraryProgress& progress, bool last) {
     const std::string remaining = done > 0 && done < total ? clock(elapsed * (total - done) / done)
                                   : done == total          ? clock(0)
                                                            : "-:--:--";
-    std::vector<char> line(std::snprintf(nullptr, 0, form, done, total, progress.failed,
-                                         clock(elapsed).c_str(), remaining.c_str()) +
-                           1);
-    std::snprintf(line.data(), line.size(), form, done, total, progress.failed,
-                  clock(elapsed).c_str(), remaining.c_str());
-    std::string text = line.data();
+    std::string text = format(form, done, total, progress.failed, clock(elapsed), remaining);
     if (terminal) {
         const size_t length = text.size();
         if (length < drawnLength) text.append(drawnLength - length, ' ');
