@@ -14,9 +14,9 @@ using BenchTimer =
     std::function<double(const std::string& dir, const std::vector<std::string>& args)>;
 
 // Makes the library under `root` once (and its zipped copy where the benchmark can write
-// archives), then times `runs` rounds of each library run and of the single runs, and prints
-// a row per workload with the medians and their ratio against the target. False when a run
-// failed.
+// archives), then times `runs` rounds (3 at most) of each library run and of its single runs,
+// and prints a row per workload with the medians and their ratio against the target. False
+// when a run failed.
 bool runLibraryWorkload(const std::string& root, const std::string& keymix, int runs,
                         const BenchTimer& timer);
 
