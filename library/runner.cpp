@@ -253,8 +253,10 @@ void LibraryRun::work() {
         job = LibraryJob();
         hold.lock();
         for (LibraryJob& added : more) queue.push(std::move(added));
-        if (unpacks) --unpacking;
-        if (unpacks) jobsChanged.notify_all();
+        if (unpacks) {
+            --unpacking;
+            jobsChanged.notify_all();
+        }
     }
     --workersLeft;
     changed.notify_all();
