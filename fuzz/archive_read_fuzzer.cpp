@@ -21,7 +21,7 @@ namespace {
 // Small limits keep each input quick; they take the paths that the real ones do.
 ArchiveLimits fuzzLimits() {
     ArchiveLimits limits;
-    limits.bytes = 16 << 20;
+    limits.bytes = 4 << 20;
     limits.members = 300;
     return limits;
 }
