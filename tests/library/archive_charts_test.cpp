@@ -99,7 +99,7 @@ TEST_F(ArchiveChartsTest, KeepsMembersInsideAndCountsTheSoundsBesideEachChart) {
                   {"a\\..\\..\\win.bms", "#"},
                   {"C:/drive.bms", "#"},
                   {"link.bms", "", "/etc/passwd"},
-                  {"song/kick.wav/inner.wav", "runs through a file"},
+                  {"song/kick.wav/deeper/inner.wav", "runs through a file"},
                   {"song/" + longPart + ".wav", "too long a name"},
                   {"song/movie.mp4", "unneeded"}});
     std::vector<ArchiveChart> charts;
