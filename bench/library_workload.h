@@ -1,5 +1,6 @@
-// The library workload of the benchmark: one keymix -a run over a library of song packages
-// against the sum of single runs of the same charts.
+// The library workloads of the benchmark: keymix -a over a library of song packages, over the
+// same packages zipped, and making their previews, each against the sum of single runs of the
+// same charts.
 #ifndef BENCH_LIBRARY_WORKLOAD_H_
 #define BENCH_LIBRARY_WORKLOAD_H_
 
@@ -12,8 +13,10 @@
 using BenchTimer =
     std::function<double(const std::string& dir, const std::vector<std::string>& args)>;
 
-// Makes the library under `root` once, then times `runs` rounds of both ways and prints a row
-// with the medians and their ratio against the target. False when a run failed.
+// Makes the library under `root` once (and its zipped copy where the benchmark can write
+// archives), then times `runs` rounds (3 at most) of each library run and of its single runs,
+// and prints a row per workload with the medians and their ratio against the target. False
+// when a run failed.
 bool runLibraryWorkload(const std::string& root, const std::string& keymix, int runs,
                         const BenchTimer& timer);
 

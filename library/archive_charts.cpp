@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -16,15 +17,14 @@
 
 #include "convert/sample_lookup.h"
 #include "library/chart_finder.h"
+#include "library/paths.h"
+#include "library/render_cost.h"
 #include "text/ascii.h"
 #include "text/encoding.h"
 #include "text/format.h"
 
 namespace {
 
-// Bounds against archives that unpack into far more than any song package holds.
-constexpr int64_t MAX_UNPACKED_BYTES = INT64_C(2) << 30;
-constexpr int MAX_MEMBERS = 100000;
 constexpr size_t BLOCK_SIZE = 1 << 16;
 
 struct ArchiveCloser {
@@ -123,7 +123,7 @@ std::string convert(const std::string& text, const char* from) {
 enum class Unpacked { WRITTEN, DAMAGED, TOO_LARGE, WRITE_FAILED };
 
 // Writes the data of `fd`'s member from the reader, counting its bytes in `*total`.
-Unpacked copyData(archive* reader, int fd, int64_t* total) {
+Unpacked copyData(archive* reader, int fd, int64_t limit, int64_t* total) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
@@ -135,7 +135,7 @@ Unpacked copyData(archive* reader, int fd, int64_t* total) {
         if (offset < written) return Unpacked::DAMAGED;
         // Sparse members leave holes, which count as the bytes they stand for.
         *total += static_cast<int64_t>(size) + (offset - written);
-        if (*total > MAX_UNPACKED_BYTES) return Unpacked::TOO_LARGE;
+        if (*total > limit) return Unpacked::TOO_LARGE;
         if (lseek(fd, offset, SEEK_SET) != offset) return Unpacked::WRITE_FAILED;
         const char* bytes = static_cast<const char*>(block);
         size_t left = size;
@@ -150,21 +150,26 @@ Unpacked copyData(archive* reader, int fd, int64_t* total) {
     return ftruncate(fd, written) == 0 ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
 }
 
-// Copies the current member into a new file at `name` below `root`, which ends in "/".
+// Whether creating a file or folder failed on its name rather than on the folder's state: the
+// name is taken, runs through a file, or is more than the file system can hold.
+bool nameRefused(int error) {
+    return error == EEXIST || error == ENOTDIR || error == EISDIR || error == ENAMETOOLONG ||
+           error == EILSEQ;
+}
+
+// Copies the current member into a new file at `name` below `root`, which ends in "/". A
+// member whose name is refused is passed over; the member that took the name first stays.
 Unpacked writeMember(archive* reader, const std::string& root, const std::string& name,
-                     int64_t* total) {
+                     int64_t limit, int64_t* total) {
     for (size_t slash = name.find('/'); slash != std::string::npos;
          slash = name.find('/', slash + 1)) {
         const std::string folder = root + name.substr(0, slash);
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Unpacked::WRITE_FAILED;
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return nameRefused(errno) ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
     }
     const int fd = ::open((root + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    // A member whose name is taken already (a second one of that name, or a folder of
-    // another member) is passed over; the first one stays.
-    if (fd < 0)
-        return errno == EEXIST || errno == ENOTDIR || errno == EISDIR ? Unpacked::WRITTEN
-                                                                      : Unpacked::WRITE_FAILED;
-    Unpacked result = copyData(reader, fd, total);
+    if (fd < 0) return nameRefused(errno) ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
+    Unpacked result = copyData(reader, fd, limit, total);
     if (::close(fd) != 0 && result == Unpacked::WRITTEN) result = Unpacked::WRITE_FAILED;
     return result;
 }
@@ -175,21 +180,48 @@ bool archivesSupported() {
     return true;
 }
 
-bool listArchiveCharts(const std::string& archivePath, std::vector<std::string>* charts) {
+bool listArchiveCharts(const std::string& archivePath, std::vector<ArchiveChart>* charts,
+                       ArchiveFault* fault, const ArchiveLimits& limits) {
+    *fault = ArchiveFault::UNREADABLE;
     Reader reader = openArchive(archivePath);
     if (!reader) return false;
     archive_entry* entry = nullptr;
     bool damaged = false;
-    std::vector<std::string> names;
+    std::vector<ArchiveChart> found;
+    std::map<std::string, int64_t> soundBytes;
+    // What the members to unpack claim, so that a package far beyond the limits fails before
+    // any of its charts is planned.
+    int members = 0;
+    int64_t claimed = 0;
     while (nextMember(reader.get(), &entry, &damaged)) {
         std::string name;
-        if (isRegularFile(entry) && memberName(entry, &name) && isChartName(name))
-            names.push_back(name);
+        if (!isRegularFile(entry) || !memberName(entry, &name)) continue;
+        const int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+        if (!isUnneeded(name)) {
+            claimed = addCost(claimed, size);
+            if (++members > limits.members || claimed > limits.bytes) {
+                *fault = ArchiveFault::TOO_LARGE;
+                return false;
+            }
+        }
+        if (isChartName(name)) {
+            found.push_back({name, addCost(0, size)});
+        } else if (isSoundName(name)) {
+            int64_t& bytes = soundBytes[folderOf(name)];
+            bytes = addCost(bytes, size);
+        }
     }
     if (damaged) return false;
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    *charts = names;
+    // A name given twice is unpacked from its first member, and counted so.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const ArchiveChart& a, const ArchiveChart& b) { return a.name < b.name; });
+    found.erase(
+        std::unique(found.begin(), found.end(),
+                    [](const ArchiveChart& a, const ArchiveChart& b) { return a.name == b.name; }),
+        found.end());
+    for (ArchiveChart& chart : found)
+        chart.cost = addCost(chart.cost, soundBytes[folderOf(chart.name)]);
+    *charts = found;
     return true;
 }
 
@@ -211,7 +243,8 @@ void UnpackedArchive::remove() {
     folder.clear();
 }
 
-bool UnpackedArchive::unpack(const std::string& archivePath, ArchiveFault* fault) {
+bool UnpackedArchive::unpack(const std::string& archivePath, ArchiveFault* fault,
+                             const ArchiveLimits& limits) {
     remove();
     Reader reader = openArchive(archivePath);
     if (!reader) {
@@ -234,8 +267,9 @@ bool UnpackedArchive::unpack(const std::string& archivePath, ArchiveFault* fault
     while (result == Unpacked::WRITTEN && nextMember(reader.get(), &entry, &damaged)) {
         std::string name;
         if (!isRegularFile(entry) || !memberName(entry, &name) || isUnneeded(name)) continue;
-        result = ++members > MAX_MEMBERS ? Unpacked::TOO_LARGE
-                                         : writeMember(reader.get(), folder, name, &total);
+        result = ++members > limits.members
+                     ? Unpacked::TOO_LARGE
+                     : writeMember(reader.get(), folder, name, limits.bytes, &total);
     }
     if (damaged) result = Unpacked::DAMAGED;
     if (result == Unpacked::WRITTEN) return true;

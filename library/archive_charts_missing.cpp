@@ -6,7 +6,9 @@ bool archivesSupported() {
     return false;
 }
 
-bool listArchiveCharts(const std::string& /*archive*/, std::vector<std::string>* /*charts*/) {
+bool listArchiveCharts(const std::string& /*archive*/, std::vector<ArchiveChart>* /*charts*/,
+                       ArchiveFault* fault, const ArchiveLimits& /*limits*/) {
+    *fault = ArchiveFault::UNREADABLE;
     return false;
 }
 
@@ -18,7 +20,8 @@ UnpackedArchive::~UnpackedArchive() = default;
 
 void UnpackedArchive::remove() {}
 
-bool UnpackedArchive::unpack(const std::string& /*archive*/, ArchiveFault* fault) {
+bool UnpackedArchive::unpack(const std::string& /*archive*/, ArchiveFault* fault,
+                             const ArchiveLimits& /*limits*/) {
     *fault = ArchiveFault::UNREADABLE;
     return false;
 }

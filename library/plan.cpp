@@ -1,5 +1,7 @@
 #include "library/plan.h"
 
+#include <algorithm>
+
 #include "convert/song_output.h"
 #include "library/archive_charts.h"
 #include "library/chart_finder.h"
@@ -17,7 +19,7 @@ void LibraryPlan::addFailure(const std::string& shown, LibraryFault fault,
 }
 
 void LibraryPlan::addChart(const std::string& path, const std::string& shown,
-                           const std::string& output, LibraryTask* task) {
+                           const std::string& output, int64_t cost, LibraryTask* task) {
     if (!outputs.insert(output).second) {
         addFailure(shown, LibraryFault::OUTPUT_TAKEN, output);
         return;
@@ -26,6 +28,7 @@ void LibraryPlan::addChart(const std::string& path, const std::string& shown,
     chart.path = path;
     chart.shown = shown;
     chart.output = output;
+    chart.cost = cost;
     task->charts.push_back(charts.size());
     charts.push_back(chart);
 }
@@ -42,9 +45,12 @@ void LibraryPlan::addToPreview(const FoundFile& found, const std::string& tree) 
         return;
     }
     const std::string folder = folderOf(found.path);
+    const int64_t cost = costs.chartCost(found.path);
     const auto known = previewOf.find(folder);
     if (known != previewOf.end()) {
-        charts[known->second].candidates.push_back(found.path);
+        LibraryChart& preview = charts[known->second];
+        preview.candidates.push_back(found.path);
+        preview.cost = std::max(preview.cost, cost);
         return;
     }
     const std::string output =
@@ -52,7 +58,7 @@ void LibraryPlan::addToPreview(const FoundFile& found, const std::string& tree) 
                              : joinPath(outputFolder, folderOf(mirroredPath(tree)) + PREVIEW_NAME);
     const std::string shown = folder.empty() ? "." : folder;
     LibraryTask task;
-    addChart("", shown, output, &task);
+    addChart("", shown, output, cost, &task);
     if (task.charts.empty()) return;
     previewOf[folder] = task.charts.front();
     charts.back().candidates.push_back(found.path);
@@ -75,21 +81,25 @@ void LibraryPlan::addFound(const FoundFile& found, const std::string& tree) {
         const std::string output = out.empty()
                                        ? proposeOutputPath(found.path)
                                        : joinPath(out, proposeOutputPath(mirroredPath(tree)));
-        addChart(found.path, "", output, &task);
+        addChart(found.path, "", output, costs.chartCost(found.path), &task);
     } else {
         if (!archivesSupported()) return;
-        std::vector<std::string> members;
-        if (!listArchiveCharts(found.path, &members)) {
-            addFailure(found.path, LibraryFault::ARCHIVE_UNREADABLE, found.path);
+        std::vector<ArchiveChart> members;
+        ArchiveFault fault;
+        if (!listArchiveCharts(found.path, &members, &fault)) {
+            addFailure(found.path,
+                       fault == ArchiveFault::TOO_LARGE ? LibraryFault::ARCHIVE_TOO_LARGE
+                                                        : LibraryFault::ARCHIVE_UNREADABLE,
+                       found.path);
             return;
         }
         task.archive = found.path;
         const std::string folder =
             out.empty() ? folderOf(found.path) : joinPath(out, folderOf(mirroredPath(tree)));
-        for (const std::string& member : members) {
-            const std::string readable = readableMemberName(member);
-            addChart(member, joinPath(found.path, readable),
-                     folder + proposeOutputPath(nameOf(readable)), &task);
+        for (const ArchiveChart& member : members) {
+            const std::string readable = readableMemberName(member.name);
+            addChart(member.name, joinPath(found.path, readable),
+                     folder + proposeOutputPath(nameOf(readable)), member.cost, &task);
         }
     }
     if (!task.charts.empty()) tasks.push_back(task);

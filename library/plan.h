@@ -3,12 +3,14 @@
 #ifndef LIBRARY_PLAN_H_
 #define LIBRARY_PLAN_H_
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "convert/render.h"
+#include "library/render_cost.h"
 
 struct FoundFile;
 
@@ -50,6 +52,9 @@ struct LibraryChart {
     double outputSeconds = 0.0;
     // For a preview: the charts of its folder, in the order found; empty otherwise.
     std::vector<std::string> candidates;
+    // The guessed cost of the render (library/render_cost.h), for a preview that of its
+    // costliest chart; the run starts the costliest first.
+    int64_t cost = 0;
 };
 
 // A chart file, or every chart of one archive, which is unpacked once for all of them.
@@ -82,13 +87,14 @@ private:
     void addToPreview(const FoundFile& found, const std::string& tree);
     void addFound(const FoundFile& found, const std::string& tree);
     void addChart(const std::string& path, const std::string& shown, const std::string& output,
-                  LibraryTask* task);
+                  int64_t cost, LibraryTask* task);
     void addFailure(const std::string& shown, LibraryFault fault, const std::string& faultPath);
 
     const std::string outputFolder;
     std::set<std::string> outputs;
     // A preview's source folder and its entry in `charts`.
     std::map<std::string, size_t> previewOf;
+    LibraryCostGuess costs;
 };
 
 #endif  // LIBRARY_PLAN_H_

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "library/paths.h"
 #include "library/plan.h"
 #include "library/previews.h"
+#include "library/schedule.h"
 #include "wav/wav.h"
 
 namespace fs = std::filesystem;
@@ -74,8 +76,10 @@ public:
 
 private:
     void work();
+    void runJob(const LibraryJob& job, std::vector<LibraryJob>* more);
     void runChart(size_t index);
-    void runArchive(const LibraryTask& task);
+    void unpackArchive(const LibraryTask& task, std::vector<LibraryJob>* more);
+    void runArchiveChart(const LibraryJob& job);
     void runPreview(size_t index);
     void finish(size_t index, const RenderResult& result, double seconds);
     void fail(size_t index, LibraryFault fault, const std::string& faultPath, double seconds);
@@ -87,9 +91,14 @@ private:
     const std::atomic<bool>& cancel;
     RenderOptions renderOptions;
 
-    std::atomic<size_t> nextTask{0};
     std::mutex lock;
+    // Tells the thread that runs the library that a chart is done or a worker stopped.
     std::condition_variable changed;
+    // Tells waiting workers that jobs were added or an archive is unpacked.
+    std::condition_variable jobsChanged;
+    LibraryQueue queue;
+    // Workers unpacking an archive, whose charts then join the queue.
+    int unpacking = 0;
     int done = 0;
     int failed = 0;
     int workersLeft = 0;
@@ -167,7 +176,9 @@ void LibraryRun::runPreview(size_t index) {
     changed.notify_all();
 }
 
-void LibraryRun::runArchive(const LibraryTask& task) {
+// Skips the charts whose outputs are newer than the archive and unpacks it for the others,
+// which become jobs of their own so that they render side by side.
+void LibraryRun::unpackArchive(const LibraryTask& task, std::vector<LibraryJob>* more) {
     const Clock::time_point began = Clock::now();
     std::vector<size_t> pending;
     for (size_t index : task.charts) {
@@ -181,41 +192,72 @@ void LibraryRun::runArchive(const LibraryTask& task) {
         }
     }
     if (pending.empty() || cancel) return;
-    UnpackedArchive unpacked;
+    auto unpacked = std::make_shared<UnpackedArchive>();
     ArchiveFault fault;
-    if (!unpacked.unpack(task.archive, &fault)) {
+    if (!unpacked->unpack(task.archive, &fault)) {
         for (size_t index : pending) fail(index, faultOf(fault), task.archive, secondsSince(began));
         return;
     }
     for (size_t index : pending) {
-        if (cancel) return;
-        const LibraryChart& chart = plan.charts[index];
-        const Clock::time_point chartBegan = Clock::now();
-        makeOutputFolder(chart.output);
-        RenderObserver quiet;
-        const RenderResult result =
-            renderChart(unpacked.getFolder() + chart.path, chart.output, renderOptions, quiet);
-        finish(index, result, secondsSince(chartBegan));
+        LibraryJob job;
+        job.chart = index;
+        job.unpacked = unpacked;
+        job.cost = plan.charts[index].cost;
+        more->push_back(job);
     }
 }
 
+void LibraryRun::runArchiveChart(const LibraryJob& job) {
+    const LibraryChart& chart = plan.charts[job.chart];
+    const Clock::time_point began = Clock::now();
+    makeOutputFolder(chart.output);
+    RenderObserver quiet;
+    const RenderResult result =
+        renderChart(job.unpacked->getFolder() + chart.path, chart.output, renderOptions, quiet);
+    finish(job.chart, result, secondsSince(began));
+}
+
+void LibraryRun::runJob(const LibraryJob& job, std::vector<LibraryJob>* more) {
+    if (job.unpacked) {
+        runArchiveChart(job);
+        return;
+    }
+    const LibraryTask& task = plan.tasks[job.task];
+    if (!plan.charts[job.chart].candidates.empty()) {
+        runPreview(job.chart);
+        if (plan.charts[job.chart].outcome == ChartOutcome::PENDING) runChart(job.chart);
+    } else if (task.archive.empty()) {
+        runChart(job.chart);
+    } else {
+        unpackArchive(task, more);
+    }
+}
+
+// Takes jobs until none is left, or none will come: a worker that finds the queue empty while
+// another unpacks an archive waits for its charts.
 void LibraryRun::work() {
+    std::unique_lock<std::mutex> hold(lock);
     for (;;) {
         if (cancel) break;
-        const size_t next = nextTask++;
-        if (next >= plan.tasks.size()) break;
-        const LibraryTask& task = plan.tasks[next];
-        if (!plan.charts[task.charts.front()].candidates.empty()) {
-            runPreview(task.charts.front());
-            if (plan.charts[task.charts.front()].outcome == ChartOutcome::PENDING)
-                runChart(task.charts.front());
-        } else if (task.archive.empty()) {
-            runChart(task.charts.front());
-        } else {
-            runArchive(task);
+        LibraryJob job;
+        if (!queue.pop(&job)) {
+            if (unpacking == 0) break;
+            jobsChanged.wait(hold);
+            continue;
+        }
+        const bool unpacks = !job.unpacked && !plan.tasks[job.task].archive.empty();
+        if (unpacks) ++unpacking;
+        hold.unlock();
+        std::vector<LibraryJob> more;
+        runJob(job, &more);
+        job = LibraryJob();
+        hold.lock();
+        for (LibraryJob& added : more) queue.push(std::move(added));
+        if (unpacks) {
+            --unpacking;
+            jobsChanged.notify_all();
         }
     }
-    std::lock_guard<std::mutex> hold(lock);
     --workersLeft;
     changed.notify_all();
 }
@@ -234,9 +276,20 @@ void LibraryRun::run(LibraryObserver& observer) {
     for (const LibraryChart& chart : plan.charts) {
         if (chart.outcome != ChartOutcome::PENDING) count(chart);
     }
+    size_t charts = 0;
+    for (size_t index = 0; index < plan.tasks.size(); ++index) {
+        const LibraryTask& task = plan.tasks[index];
+        LibraryJob job;
+        job.task = index;
+        job.chart = task.charts.front();
+        for (size_t chart : task.charts) job.cost = std::max(job.cost, plan.charts[chart].cost);
+        queue.push(job);
+        charts += task.charts.size();
+    }
     const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const int wanted = options.workers > 0 ? options.workers : threads;
-    const int workers = std::max(1, std::min(wanted, static_cast<int>(plan.tasks.size())));
+    const int workers =
+        static_cast<int>(std::max<size_t>(1, std::min(static_cast<size_t>(wanted), charts)));
     renderOptions = options.render;
     renderOptions.loaderThreads = std::max(1, threads / workers);
 

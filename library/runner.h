@@ -1,5 +1,6 @@
-// Running a library plan: its tasks on a pool of workers, charts rendered side by side with
-// the machine's threads shared between them, up-to-date outputs skipped.
+// Running a library plan: its charts on a pool of workers, rendered side by side with the
+// machine's threads shared between them, the costliest first (library/schedule.h), the charts
+// of one archive too once it is unpacked; up-to-date outputs skipped.
 #ifndef LIBRARY_RUNNER_H_
 #define LIBRARY_RUNNER_H_
 

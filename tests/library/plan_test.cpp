@@ -1,8 +1,11 @@
-// LibraryPlan: where each listed chart's output goes, and a second chart for one output.
+// LibraryPlan: where each listed chart's output goes, a second chart for one output, and the
+// guessed cost that orders the run.
 #include "library/plan.h"
 
 #include <gtest/gtest.h>
 #include <string>
+
+#include "tests/test_util.h"
 
 namespace {
 
@@ -38,6 +41,29 @@ TEST(LibraryPlanTest, MirrorsListedPathsBelowTheOutputFolder) {
     }
     EXPECT_EQ(3u, plan.tasks.size());
     EXPECT_EQ(1u, beside.tasks.size());
+}
+
+// A chart costs its own bytes and those of the sound files in its folder, none of another
+// folder's; a preview costs what its costliest chart does.
+TEST(LibraryPlanTest, GuessesCostFromChartAndSoundsBeside) {
+    test_util::TempDir dir;
+    dir.mkdir("a");
+    dir.mkdir("a/sub");
+    dir.write("a/one.bms", std::string(10, '#'));
+    dir.write("a/two.bme", std::string(3, '#'));
+    dir.write("a/kick.WAV", std::string(100, 'k'));
+    dir.write("a/lead.ogg", std::string(20, 'o'));
+    dir.write("a/notes.txt", std::string(1000, 'n'));
+    dir.write("a/sub/three.bms", std::string(7, '#'));
+    LibraryPlan songs("");
+    LibraryPlan previews("", true);
+    ASSERT_TRUE(songs.addSource(dir.path()));
+    ASSERT_TRUE(previews.addSource(dir.path()));
+    std::vector<int64_t> costs;
+    for (const LibraryPlan* plan : {&songs, &previews}) {
+        for (const LibraryChart& chart : plan->charts) costs.push_back(chart.cost);
+    }
+    EXPECT_EQ(std::vector<int64_t>({130, 7, 123, 130, 7}), costs);
 }
 
 }  // namespace
