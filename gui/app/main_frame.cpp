@@ -64,6 +64,7 @@ MainFrame::MainFrame()
       previewsCheck(nullptr),
       volumeRead(false),
       samplesLoaded(false),
+      converting(false),
       libraryPreviews(false),
       closeAfterRun(false),
       textBuffer() {}
@@ -193,7 +194,9 @@ LRESULT MainFrame::onCommand(int id, int, HWND) {
             if (isLibrary(input)) {
                 startLibraryRun(input);
             } else {
+                converting = true;
                 runConversion();
+                converting = false;
             }
             return 0;
         }
@@ -208,12 +211,13 @@ LRESULT MainFrame::onDropFiles(HDROP drop) {
     // A window dragged onto from another program comes to the front.
     bringToFront();
     // Only the first item counts: a folder or an archive is converted at once, whatever
-    // else it names is taken as the chart. Nothing is taken while a library run goes on.
+    // else it names is taken as the chart. Nothing is taken while a library run goes on, and
+    // no folder while a chart's conversion waits in one of its boxes.
     DragQueryFileA(drop, 0, textBuffer, MAX_PATH);
     DragFinish(drop);
     if (libraryJob.isRunning()) return 0;
     if (isLibrary(textBuffer)) {
-        convertLibrary(textBuffer);
+        if (!converting) convertLibrary(textBuffer);
         return 0;
     }
     inputEdit->setText(textBuffer);
@@ -406,7 +410,8 @@ void MainFrame::convertLibrary(const std::string& source) {
 }
 
 void MainFrame::startLibraryRun(const std::string& source) {
-    if (libraryJob.isRunning()) return;
+    // A drop can come while a box of a chart's conversion waits for an answer.
+    if (libraryJob.isRunning() || converting) return;
     if (!PathIsDirectoryA(source.c_str()) && !archivesSupported()) {
         showMessage(format(NO_ARCHIVES, source.c_str()), ERROR_CAPTION, MB_ICONERROR);
         return;

@@ -115,6 +115,8 @@ private:
     std::string outputPath;
     bool volumeRead;
     bool samplesLoaded;
+    // Whether a chart's conversion is under way, waiting in one of its boxes.
+    bool converting;
     // The library run, whether it makes previews, and whether the window closes at its end.
     LibraryJob libraryJob;
     bool libraryPreviews;
