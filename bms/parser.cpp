@@ -53,8 +53,7 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Everything a load works with. It lives once per thread, so that charts load side by side: the
-// result code and line counter outlast the load for the thread's front end to report.
+// Everything a load works with, made anew for each load.
 struct Parser {
     int resultCode = 0;
     int line = 0;
@@ -482,7 +481,11 @@ struct Parser {
     }
 };
 
-thread_local Parser parser;
+// How the last load of this thread ended, for its front end to report, so that charts load side
+// by side. Plain numbers, which need no destroying when a thread ends: mingw-w64 may free a
+// thread's storage before it runs the destructors of the objects there.
+thread_local int lastResultCode = BMS_OK;
+thread_local int lastLine = 0;
 
 }  // namespace
 
@@ -491,56 +494,48 @@ bool BmsLoad(const char* path, BmsBms** chart) {
 }
 
 bool BmsLoad(const char* path, BmsBms** chart, const BmsLoadOptions& options) {
-    parser.resultCode = BMS_OK;
+    lastResultCode = BMS_OK;
     std::unique_ptr<std::FILE, FileCloser> file(path ? std::fopen(path, "rb") : nullptr);
     // A folder opens on some systems, but cannot be read.
     if (file && std::getc(file.get()) == EOF && std::ferror(file.get())) file.reset();
     if (!file) {
-        parser.fail(BMS_ERROR_OPEN);
+        lastResultCode = BMS_ERROR_OPEN;
         return false;
     }
 
     std::unique_ptr<BmsBms> loaded(new BmsBms);
-    parser.file = file.get();
-    parser.chart = loaded.get();
-    for (int& layer : parser.layers) layer = 0;
-    parser.backgroundLanes.clear();
-    parser.totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
-    parser.player = options.keepPlayerData;
-    for (bool& given : parser.lengthGiven) given = false;
-    if (parser.player) loaded->getPlayerData()->keep();
+    std::unique_ptr<Parser> parser(new Parser);
+    parser->file = file.get();
+    parser->chart = loaded.get();
+    parser->totalTics = static_cast<long long>(TICS_PER_BAR) * BmsBms::BAR_COUNT;
+    parser->player = options.keepPlayerData;
+    if (parser->player) loaded->getPlayerData()->keep();
     std::unique_ptr<BmsControlFlow> flow(options.evaluateRandom ? new BmsControlFlow(options.seed)
                                                                 : nullptr);
-    parser.flow = flow.get();
-    parser.loneCrEndsLine = options.loneCrEndsLine;
-    parser.trimWavNames = options.trimWavNames;
-    bool ok = parser.runPass(1) && parser.runPass(2);
-    parser.file = nullptr;
-    parser.chart = nullptr;
-    parser.flow = nullptr;
-    std::string().swap(parser.replay);
-    std::string().swap(parser.word);
-    std::string().swap(parser.argument);
-    parser.replayAt = 0;
-    std::vector<BmsChannel*>().swap(parser.backgroundLanes);
+    parser->flow = flow.get();
+    parser->loneCrEndsLine = options.loneCrEndsLine;
+    parser->trimWavNames = options.trimWavNames;
+    const bool ok = parser->runPass(1) && parser->runPass(2);
+    lastResultCode = parser->resultCode;
+    lastLine = parser->line;
     if (!ok) return false;
 
-    parser.resultCode = BMS_OK;
+    lastResultCode = BMS_OK;
     if (flow) loaded->setRandomDraws(flow->getDraws());
     if (chart) *chart = loaded.release();
     return true;
 }
 
 int BmsGetErrorLine() {
-    return parser.line;
+    return lastLine;
 }
 
 int BmsGetErrorCode() {
-    return parser.resultCode;
+    return lastResultCode;
 }
 
 const char* BmsGetErrorMessage() {
-    return BmsErrorText(parser.resultCode);
+    return BmsErrorText(lastResultCode);
 }
 
 const char* BmsErrorText(int code) {

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "console/chart_message.h"
 #include "console/library_command.h"
 #include "convert/render.h"
 #include "convert/song_output.h"
+#include "library/chart_message.h"
 #include "text/number.h"
 
 namespace {

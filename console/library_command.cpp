@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "console/chart_message.h"
+#include "library/chart_message.h"
 #include "library/plan.h"
 #include "library/report.h"
+#include "library/summary.h"
 #include "text/format.h"
 
 #ifdef _WIN32
@@ -120,21 +121,14 @@ bool runLibraryCommand(const std::string& source, const std::string& outputFolde
     runLibrary(&plan, options, interrupted, progressLine);
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
 
-    int written = 0;
-    int failed = 0;
-    int skipped = 0;
-    int pending = 0;
+    const LibrarySummary summary = summariseLibrary(plan, libraryReportPath(source, outputFolder));
     for (const LibraryChart& chart : plan.charts) {
-        if (chart.outcome == ChartOutcome::PENDING) ++pending;
-        if (chart.outcome == ChartOutcome::RENDERED) ++written;
-        if (chart.outcome == ChartOutcome::SKIPPED) ++skipped;
         // Archives passed over for previews are named with the failures.
         const bool named = chart.outcome == ChartOutcome::FAILED ||
                            chart.fault == LibraryFault::ARCHIVE_WITHOUT_PREVIEW;
         if (!named) continue;
         const std::string message = chartMessage(chart);
         if (chart.outcome == ChartOutcome::FAILED) {
-            ++failed;
             std::printf(previews ? FAILED_FOLDER : FAILED_CHART,
                         (chart.shown.empty() ? chart.path : chart.shown).c_str());
         }
@@ -142,12 +136,10 @@ bool runLibraryCommand(const std::string& source, const std::string& outputFolde
         std::fputs(message.c_str() + (chart.outcome == ChartOutcome::FAILED && leadingBreak),
                    stdout);
     }
-    std::printf(previews ? FOLDER_SUMMARY : SUMMARY, written, failed, skipped);
-    if (pending > 0) std::printf(INTERRUPTED, pending);
-    const std::string report = libraryReportPath(source, outputFolder);
-    const bool reported = writeLibraryReport(
-        report, plan, [](const LibraryChart& chart) { return chartMessage(chart); });
-    std::printf(reported ? REPORT_WRITTEN : REPORT_FAILED, report.c_str());
+    std::printf(previews ? FOLDER_SUMMARY : SUMMARY, summary.written, summary.failed,
+                summary.skipped);
+    if (summary.pending > 0) std::printf(INTERRUPTED, summary.pending);
+    std::printf(summary.reported ? REPORT_WRITTEN : REPORT_FAILED, summary.report.c_str());
     std::fflush(stdout);
-    return reported && failed == 0 && pending == 0;
+    return summary.reported && summary.failed == 0 && summary.pending == 0;
 }

@@ -6,6 +6,7 @@
 
 #include "library/paths.h"
 #include "library/plan.h"
+#include "wav/replacing_file.h"
 
 namespace fs = std::filesystem;
 
@@ -14,8 +15,7 @@ namespace {
 constexpr char REPORT_NAME[] = "keymix-report.tsv";
 constexpr char REPORT_HEADER[] = "chart\tstatus\tmessage\tseconds\toutput\tlength\n";
 // A run of previews has a line per folder, the chart each was rendered from last.
-constexpr char PREVIEW_HEADER[] =
-    "folder\tstatus\tmessage\tseconds\toutput\tlength\tchart\n";
+constexpr char PREVIEW_HEADER[] = "folder\tstatus\tmessage\tseconds\toutput\tlength\tchart\n";
 
 // The text on one line: line ends and tabs become single spaces, none at the end.
 std::string oneLine(const std::string& message) {
@@ -57,9 +57,10 @@ bool writeLibraryReport(const std::string& path, const LibraryPlan& plan,
     const std::string folder = folderOf(path);
     std::error_code error;
     if (!folder.empty()) fs::create_directories(fs::path(folder), error);
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return false;
+    // Replaces the report of an earlier run, on Windows too, where a rename does not.
+    LuReplacingFile replacing;
+    if (!replacing.open(path.c_str())) return false;
+    std::FILE* file = replacing.get();
     bool ok = std::fputs(plan.previews ? PREVIEW_HEADER : REPORT_HEADER, file) >= 0;
     for (const LibraryChart& chart : plan.charts) {
         if (chart.outcome == ChartOutcome::PENDING) continue;
@@ -76,8 +77,5 @@ bool writeLibraryReport(const std::string& path, const LibraryPlan& plan,
         if (plan.previews) ok = ok && std::fprintf(file, "\t%s", chart.path.c_str()) >= 0;
         ok = ok && std::fputc('\n', file) != EOF;
     }
-    ok = std::fclose(file) == 0 && ok;
-    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temporary.c_str());
-    return ok;
+    return ok && replacing.commit();
 }

@@ -9,12 +9,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <shobjidl.h>
+#include <string>
 #include <vector>
 
 #include "convert/song_output.h"
 #include "gui/app/file_edit.h"
 #include "gui/app/texts.h"
 #include "gui/framework/controls.h"
+#include "library/archive_charts.h"
+#include "library/chart_finder.h"
+#include "library/paths.h"
+#include "library/report.h"
 #include "song/sound_file_writer.h"
 #include "text/format.h"
 #include "text/number.h"
@@ -22,6 +28,19 @@
 namespace {
 
 constexpr int PROGRESS_MAXIMUM = 200;
+
+// The window of the previews that the check box makes: `keymix -a -w auto,15`, the loudest
+// 15 seconds from the bar line before them.
+constexpr double PREVIEW_SECONDS = 15.0;
+
+// The program's text in the UTF-16 of the wide functions.
+std::wstring wideText(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(size > 0 ? size : 1, L'\0');
+    if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
 
 }  // namespace
 
@@ -41,8 +60,13 @@ MainFrame::MainFrame()
       extendedSamplesCheck(nullptr),
       silentMissingCheck(nullptr),
       normaliseCheck(nullptr),
+      folderButton(nullptr),
+      previewsCheck(nullptr),
       volumeRead(false),
       samplesLoaded(false),
+      converting(false),
+      libraryPreviews(false),
+      closeAfterRun(false),
       textBuffer() {}
 
 bool MainFrame::onCreate() {
@@ -90,6 +114,10 @@ bool MainFrame::onCreate() {
     silentMissingCheck->create(this, 0, instance, nullptr);
     normaliseCheck = new LuCheckBox;
     normaliseCheck->create(this, 0, instance, nullptr);
+    folderButton = new LuButton;
+    folderButton->create(this, ID_CONVERT_FOLDER, instance, nullptr);
+    previewsCheck = new LuCheckBox;
+    previewsCheck->create(this, 0, instance, nullptr);
 
     const struct {
         LuWindow* control;
@@ -112,6 +140,9 @@ bool MainFrame::onCreate() {
         {extendedSamplesCheck, 150, 160, 210, 20, EXTENDED_SAMPLES_LABEL},
         {silentMissingCheck, 150, 180, 210, 20, SILENT_MISSING_LABEL},
         {normaliseCheck, 150, 200, 210, 20, NORMALISE_LABEL},
+        // Left of them, what converts a whole folder.
+        {folderButton, 5, 160, 135, 20, FOLDER_LABEL},
+        {previewsCheck, 5, 182, 140, 20, PREVIEWS_LABEL},
     };
     for (const auto& item : layout) item.control->move(item.x, item.y, item.width, item.height);
     for (const auto& item : layout) {
@@ -123,9 +154,26 @@ bool MainFrame::onCreate() {
 }
 
 LRESULT MainFrame::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DROPFILES) {
-        LRESULT result = onDropFiles(reinterpret_cast<HDROP>(wParam));
-        if (result != NOT_HANDLED) return result;
+    switch (message) {
+        case WM_DROPFILES: {
+            LRESULT result = onDropFiles(reinterpret_cast<HDROP>(wParam));
+            if (result != NOT_HANDLED) return result;
+            break;
+        }
+        case WM_CLOSE:
+            // The window goes once the charts being rendered are done, as their outputs only
+            // ever appear complete.
+            if (!libraryJob.isRunning()) break;
+            libraryJob.stop();
+            closeAfterRun = true;
+            statusLabel->setText(STOPPING_STATUS);
+            return 0;
+        case WM_LIBRARY_PROGRESS:
+            showLibraryProgress();
+            return 0;
+        case WM_LIBRARY_DONE:
+            finishLibraryRun();
+            return 0;
     }
     return LuApp::windowProc(message, wParam, lParam);
 }
@@ -141,8 +189,19 @@ LRESULT MainFrame::onCommand(int id, int, HWND) {
         case ID_BROWSE_OUTPUT:
             if (chooseOutputFile()) outputEdit->setText(textBuffer);
             return 0;
-        case ID_CONVERT:
-            runConversion();
+        case ID_CONVERT: {
+            const std::string input = readField(inputEdit);
+            if (isLibrary(input)) {
+                startLibraryRun(input);
+            } else {
+                converting = true;
+                runConversion();
+                converting = false;
+            }
+            return 0;
+        }
+        case ID_CONVERT_FOLDER:
+            if (chooseFolder()) convertLibrary(textBuffer);
             return 0;
     }
     return NOT_HANDLED;
@@ -151,11 +210,18 @@ LRESULT MainFrame::onCommand(int id, int, HWND) {
 LRESULT MainFrame::onDropFiles(HDROP drop) {
     // A window dragged onto from another program comes to the front.
     bringToFront();
-    // Only the first item counts; whatever it names is taken as the chart.
+    // Only the first item counts: a folder or an archive is converted at once, whatever
+    // else it names is taken as the chart. Nothing is taken while a library run goes on, and
+    // no folder while a chart's conversion waits in one of its boxes.
     DragQueryFileA(drop, 0, textBuffer, MAX_PATH);
+    DragFinish(drop);
+    if (libraryJob.isRunning()) return 0;
+    if (isLibrary(textBuffer)) {
+        if (!converting) convertLibrary(textBuffer);
+        return 0;
+    }
     inputEdit->setText(textBuffer);
     outputEdit->setText(proposeOutputPath(textBuffer).c_str());
-    DragFinish(drop);
     return 0;
 }
 
@@ -187,6 +253,41 @@ bool MainFrame::chooseFile(bool forSaving) {
     }
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
     return GetOpenFileNameA(&dialog) != 0;
+}
+
+bool MainFrame::chooseFolder() {
+    std::string start = readField(inputEdit);
+    if (!PathIsDirectoryA(start.c_str())) start = folderOf(start);
+    IFileOpenDialog* dialog = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&dialog))))
+        return false;
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
+    dialog->SetTitle(wideText(FOLDER_DIALOG_TITLE).c_str());
+    IShellItem* folder = nullptr;
+    if (!start.empty() && SUCCEEDED(SHCreateItemFromParsingName(wideText(start).c_str(), nullptr,
+                                                                IID_PPV_ARGS(&folder)))) {
+        dialog->SetFolder(folder);
+        folder->Release();
+    }
+    bool chosen = false;
+    IShellItem* result = nullptr;
+    if (SUCCEEDED(dialog->Show(handle)) && SUCCEEDED(dialog->GetResult(&result))) {
+        wchar_t* path = nullptr;
+        if (SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+            // A name that the program's code page cannot spell could not be opened.
+            BOOL unspellable = FALSE;
+            chosen = WideCharToMultiByte(CP_ACP, 0, path, -1, textBuffer, MAX_PATH, nullptr,
+                                         &unspellable) > 0 &&
+                     !unspellable;
+            CoTaskMemFree(path);
+        }
+        result->Release();
+    }
+    dialog->Release();
+    return chosen;
 }
 
 void MainFrame::addChosenExtension(DWORD filterIndex) {
@@ -294,4 +395,100 @@ bool MainFrame::continuePastUnusedSample(const char* path) {
         return false;
     showMessage(CONTINUE_GRANTED, CONTINUE_GRANTED_CAPTION, MB_ICONINFORMATION);
     return true;
+}
+
+bool MainFrame::isLibrary(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) || isArchiveName(path);
+}
+
+void MainFrame::convertLibrary(const std::string& source) {
+    inputEdit->setText(source.c_str());
+    outputEdit->setText("");
+    startLibraryRun(source);
+}
+
+void MainFrame::startLibraryRun(const std::string& source) {
+    // A drop can come while a box of a chart's conversion waits for an answer.
+    if (libraryJob.isRunning() || converting) return;
+    if (!PathIsDirectoryA(source.c_str()) && !archivesSupported()) {
+        showMessage(format(NO_ARCHIVES, source.c_str()), ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    LibraryOptions options;
+    RenderOptions& render = options.render;
+    if (!readDecimalInt(readField(volumeEdit).c_str(), &render.volume)) {
+        showMessage(BAD_VOLUME, ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    render.cutOnRetrigger = !keepSoundCheck->isChecked();
+    render.extendedSamples = extendedSamplesCheck->isChecked();
+    render.missingSamplesSilent = silentMissingCheck->isChecked();
+    render.finish.normalise = normaliseCheck->isChecked();
+    libraryPreviews = previewsCheck->isChecked();
+    if (libraryPreviews) {
+        render.finish.preview = true;
+        render.finish.previewForm = PreviewStartForm::LOUDEST;
+        render.finish.previewLength = PREVIEW_SECONDS;
+    }
+    const std::string outputFolder = readField(outputEdit);
+    // The report of an archive goes next to it: a window has no current folder of its own.
+    const std::string reportPath = libraryReportPath(
+        PathIsDirectoryA(source.c_str()) ? source : folderOf(source), outputFolder);
+    progressBar->setPos(0);
+    statusLabel->setText(LIBRARY_PREPARING_STATUS);
+    enableStarts(false);
+    closeAfterRun = false;
+    libraryJob.start(handle, source, outputFolder, reportPath, options);
+}
+
+void MainFrame::showLibraryProgress() {
+    const LibraryProgress progress = libraryJob.latest();
+    if (closeAfterRun) return;
+    const int total = progress.total;
+    progressBar->setPos(
+        total > 0 ? static_cast<int>(static_cast<int64_t>(progress.done) * PROGRESS_MAXIMUM / total)
+                  : PROGRESS_MAXIMUM);
+    statusLabel->setText(format(libraryPreviews ? PREVIEWS_STATUS : LIBRARY_STATUS, progress.done,
+                                total, progress.failed)
+                             .c_str());
+}
+
+void MainFrame::finishLibraryRun() {
+    libraryJob.finish();
+    enableStarts(true);
+    if (closeAfterRun) {
+        DestroyWindow(handle);
+        return;
+    }
+    const std::string source = readField(inputEdit);
+    if (!libraryJob.sourceRead()) {
+        statusLabel->setText(START_STATUS);
+        showMessage(format(FOLDER_UNREADABLE, source.c_str()), ERROR_CAPTION, MB_ICONERROR);
+        return;
+    }
+    showLibraryProgress();
+    const LibraryProgress progress = libraryJob.latest();
+    statusLabel->setText(
+        format(libraryPreviews ? PREVIEWS_FINISHED_STATUS : LIBRARY_FINISHED_STATUS, progress.done,
+               progress.total, progress.failed)
+            .c_str());
+    const LibrarySummary& summary = libraryJob.summary();
+    std::string text = format(libraryPreviews ? PREVIEWS_SUMMARY : LIBRARY_SUMMARY, summary.written,
+                              summary.failed, summary.skipped);
+    const int failed = static_cast<int>(summary.failedCharts.size());
+    if (failed > 0)
+        text += std::string("\n\n") + (libraryPreviews ? FAILED_FOLDERS : FAILED_CHARTS);
+    for (int i = 0; i < failed && i < FAILED_SHOWN; ++i) text += "\n" + summary.failedCharts[i];
+    if (failed > FAILED_SHOWN) text += "\n" + format(FAILED_MORE, failed - FAILED_SHOWN);
+    text +=
+        "\n\n" + format(summary.reported ? REPORT_WRITTEN : REPORT_FAILED, summary.report.c_str());
+    const bool clean = failed == 0 && summary.reported;
+    showMessage(text, LIBRARY_CAPTION, clean ? MB_ICONINFORMATION : MB_ICONWARNING);
+}
+
+void MainFrame::enableStarts(bool enabled) {
+    for (LuWindow* control : {inputBrowseButton, outputBrowseButton, convertButton, folderButton})
+        EnableWindow(control->getHandle(), enabled);
 }

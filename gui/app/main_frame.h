@@ -1,5 +1,5 @@
 // The main window of keymixw: input and output paths, volume, four options, a
-// progress bar and the Convert button.
+// progress bar and the Convert button; a folder or an archive converts all its charts.
 #ifndef GUI_APP_MAIN_FRAME_H_
 #define GUI_APP_MAIN_FRAME_H_
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/render.h"
+#include "gui/app/library_job.h"
 #include "gui/framework/app.h"
 
 class FileEdit;
@@ -22,9 +23,12 @@ class LuStatic;
 constexpr int ID_BROWSE_INPUT = 1001;
 constexpr int ID_BROWSE_OUTPUT = 1002;
 constexpr int ID_CONVERT = 1003;
+constexpr int ID_CONVERT_FOLDER = 1004;
 
 // The fixed-size top-level window of class "KEYMIX". It accepts dropped files and
-// runs each conversion synchronously inside the Convert button's handler.
+// runs the conversion of one chart synchronously inside the Convert button's handler;
+// the charts of a folder or an archive render on a worker thread (LibraryJob) while the
+// window stays responsive.
 class MainFrame : public LuApp, private RenderObserver {
 public:
     MainFrame();
@@ -32,9 +36,10 @@ public:
     DWORD exStyle() override { return WS_EX_STATICEDGE | WS_EX_ACCEPTFILES; }
     DWORD style() override { return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; }
     const char* className() override { return "KEYMIX"; }
-    // Builds the fifteen controls; always true.
+    // Builds the seventeen controls; always true.
     bool onCreate() override;
-    // Takes WM_DROPFILES; everything else goes to LuApp's dispatcher.
+    // Takes WM_DROPFILES, WM_CLOSE during a library run and the run's messages; everything
+    // else goes to LuApp's dispatcher.
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT onCommand(int id, int code, HWND control) override;
 
@@ -54,10 +59,27 @@ private:
     bool chooseInputFile();
     bool chooseOutputFile();
     bool chooseFile(bool forSaving);
+    // The folder dialog, opened at the folder of the input field; false when cancelled. The
+    // chosen path is left in `textBuffer`.
+    bool chooseFolder();
     // Adds the extension of the save dialog's chosen format entry to the name in `textBuffer`
     // when it names another format.
     void addChosenExtension(DWORD filterIndex);
     void runConversion();
+    // Whether the path names a folder, or an archive file, whose charts a library run renders.
+    static bool isLibrary(const std::string& path);
+    // Puts the folder or archive into the input field, empties the output field (outputs go
+    // next to the charts) and renders it.
+    void convertLibrary(const std::string& source);
+    // Renders every chart of the folder or archive at `source` on the worker thread, the
+    // outputs under the folder of the output field, or next to the charts when it is empty.
+    void startLibraryRun(const std::string& source);
+    void showLibraryProgress();
+    // Joins the worker, shows the end in the status line and a box, or closes the window
+    // when that was asked for during the run.
+    void finishLibraryRun();
+    // Makes the buttons that start a conversion usable, or not while a library run goes on.
+    void enableStarts(bool enabled);
     // The whole text of a field.
     std::string readField(LuWindow* field);
     int showMessage(const std::string& text, const char* caption, UINT flags);
@@ -85,12 +107,20 @@ private:
     LuCheckBox* extendedSamplesCheck;
     LuCheckBox* silentMissingCheck;
     LuCheckBox* normaliseCheck;
+    LuButton* folderButton;
+    LuCheckBox* previewsCheck;
 
     // The output path of the running conversion, whether the volume field read as a number,
     // and whether the conversion got past loading its key sounds.
     std::string outputPath;
     bool volumeRead;
     bool samplesLoaded;
+    // Whether a chart's conversion is under way, waiting in one of its boxes.
+    bool converting;
+    // The library run, whether it makes previews, and whether the window closes at its end.
+    LibraryJob libraryJob;
+    bool libraryPreviews;
+    bool closeAfterRun;
     // Receives dialog results and dropped file names (at most MAX_PATH - 1
     // characters each).
     char textBuffer[MAX_PATH];

@@ -15,6 +15,8 @@ constexpr char EXTENDED_SAMPLES_LABEL[] = "拡張WAV読み込み (OGG/FLAC/MP3)"
 constexpr char SILENT_MISSING_LABEL[] = "見つからないWAVは無音にする";
 constexpr char NORMALISE_LABEL[] = "音量を揃えて音割れを防ぐ";
 constexpr char CONVERT_LABEL[] = "変換";
+constexpr char FOLDER_LABEL[] = "フォルダ一括変換";
+constexpr char PREVIEWS_LABEL[] = "プレビューを作る";
 constexpr char START_STATUS[] = "入力BMSファイルを指定して変換ボタンを押せ！";
 
 // File dialog filters: label, pattern, and the closing empty entry.
@@ -30,6 +32,7 @@ constexpr char OUTPUT_FILTER[] =
 constexpr const char* OUTPUT_EXTENSIONS[] = {".flac", ".ogg", ".opus", ".mp3"};
 constexpr char INPUT_DIALOG_TITLE[] = "BMSファイルを開く";
 constexpr char OUTPUT_DIALOG_TITLE[] = "WAVファイルを保存する";
+constexpr char FOLDER_DIALOG_TITLE[] = "一括変換するフォルダを選んでください";
 
 constexpr char PREPARING_STATUS[] = "WAV変換準備中 ......";
 constexpr char LOADING_STATUS[] = "WAV読み込み中";
@@ -66,5 +69,25 @@ constexpr char CONTINUE_QUESTION[] =
 constexpr char CONTINUE_INSIST[] = "BMS的に正しくないんだよ？ 本当に変換するのぉ？";
 constexpr char CONTINUE_GRANTED_CAPTION[] = "変換します";
 constexpr char CONTINUE_GRANTED[] = "仕方ない、変換してさしあげますよ";
+
+// A folder or an archive: the status line while its charts (or, for previews, its folders)
+// render, and the box at the end, which names at most FAILED_SHOWN of the failures.
+constexpr char LIBRARY_PREPARING_STATUS[] = "譜面を探しています ......";
+constexpr char LIBRARY_STATUS[] = "譜面 %d / %d 完了  失敗 %d";
+constexpr char PREVIEWS_STATUS[] = "フォルダ %d / %d 完了  失敗 %d";
+constexpr char LIBRARY_FINISHED_STATUS[] = "終了 譜面 %d / %d 完了  失敗 %d";
+constexpr char PREVIEWS_FINISHED_STATUS[] = "終了 フォルダ %d / %d 完了  失敗 %d";
+constexpr char STOPPING_STATUS[] = "中断しています 変換中の譜面が終わるまで待ってね";
+constexpr char LIBRARY_CAPTION[] = "一括変換終了";
+constexpr char LIBRARY_SUMMARY[] = "書き込み %d  失敗 %d  スキップ %d";
+constexpr char PREVIEWS_SUMMARY[] = "フォルダ 書き込み %d  失敗 %d  スキップ %d";
+constexpr char FAILED_CHARTS[] = "失敗した譜面";
+constexpr char FAILED_FOLDERS[] = "失敗したフォルダ";
+constexpr char FAILED_MORE[] = "ほか %d 件";
+constexpr int FAILED_SHOWN = 10;
+constexpr char REPORT_WRITTEN[] = "結果一覧を書き込みました %s";
+constexpr char REPORT_FAILED[] = "結果一覧を書き込めません %s";
+constexpr char FOLDER_UNREADABLE[] = "フォルダを読めません %s";
+constexpr char NO_ARCHIVES[] = "このKEYMIXはアーカイブを読めません %s";
 
 #endif  // GUI_APP_TEXTS_H_

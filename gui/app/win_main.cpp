@@ -26,6 +26,8 @@ bool registerMainClass(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     initControls();
+    // The folder dialog is a COM object of the shell.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (!registerMainClass(instance)) {
         MessageBoxA(nullptr, CLASS_FAILED, ERROR_CAPTION, MB_ICONERROR);
         return EXIT_FAILED;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "console/chart_message.h"
+#include "library/chart_message.h"
 #include "tests/test_util.h"
 
 #ifdef _WIN32

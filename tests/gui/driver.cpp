@@ -533,6 +533,10 @@ bool Session::run(const Fields& f) {
                 if (className(child) == "Edit") field = child;
         }
         if (!field) field = GetDlgItem(dialog, 0x480);
+        // The folder dialog of the shell has a plain edit field for the name.
+        for (HWND child : descendants(dialog)) {
+            if (!field && className(child) == "Edit" && IsWindowVisible(child)) field = child;
+        }
         if (!field) return fail("no file name field");
         std::wstring path = fromUtf8(arg(2));
         if (!sendTimeout(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), nullptr))
@@ -583,6 +587,12 @@ bool Session::run(const Fields& f) {
         // paint <hwnd>: has the window and its controls paint what is pending
         if (!RedrawWindow(hwndArg(1), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN))
             return fail("RedrawWindow failed");
+        ok();
+    } else if (command == "move") {
+        // move <hwnd> <x> <y>: places a top-level window on the screen, for pictures
+        if (!SetWindowPos(hwndArg(1), nullptr, intArg(2), intArg(3), 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+            return fail("SetWindowPos failed");
         ok();
     } else if (command == "xid") {
         // xid <hwnd>: the X11 window that Wine shows this window in

@@ -4,7 +4,9 @@
 // files in the dialogs, dragging files onto the window) and checks what the
 // window shows and what lands on disk. run.sh builds and runs this program.
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -39,6 +41,8 @@ enum Control {
     EXTENDED_CHECK,
     SILENT_CHECK,
     NORMALISE_CHECK,
+    FOLDER_BUTTON,
+    PREVIEWS_CHECK,
     CONTROL_COUNT
 };
 
@@ -238,15 +242,51 @@ protected:
         EXPECT_EQ(0, gui_test::runProgram(argv, "", "", 30)) << "no screenshot " << name;
     }
 
-    // The example chart and its samples copied into the test's folder; returns
-    // the chart's Linux path.
-    std::string copyExample() {
+    // The example chart and its samples copied into the test's folder, or into a
+    // folder below it; returns the chart's Linux path.
+    std::string copyExample(const std::string& folder = "") {
         const std::string examples = setting("KEYMIX_EXAMPLES");
+        if (!folder.empty()) dir.mkdir(folder);
+        const std::string prefix = folder.empty() ? "" : folder + "/";
         for (const char* name : {"demo.bms", "bass.wav", "hihat.wav", "kick.wav", "pluck_a.wav",
                                  "pluck_cs.wav", "pluck_e.wav", "rim.wav", "snare.wav"}) {
-            EXPECT_TRUE(gui_test::copyFile(examples + "/" + name, dir.file(name))) << name;
+            EXPECT_TRUE(gui_test::copyFile(examples + "/" + name, dir.file(prefix + name))) << name;
         }
-        return dir.file("demo.bms");
+        return dir.file(prefix + "demo.bms");
+    }
+
+    // Runs keymix under Wine in the test's folder; true when it succeeded.
+    bool runConsole(Fields options) {
+        Fields argv = {"wine", setting("KEYMIX_EXE")};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return gui_test::runProgram(argv, dir.path(), dir.file("console.log")) == 0;
+    }
+
+    // The report of a library run without its column of seconds, which differ from run to run.
+    static std::string reportWithoutTimes(const std::string& path) {
+        std::string rows, line;
+        std::istringstream lines(readText(path));
+        while (std::getline(lines, line)) {
+            size_t column = 0;
+            for (int i = 0; i < 3 && column != std::string::npos; ++i)
+                column = line.find('\t', column + (i > 0));
+            const size_t end = column == std::string::npos ? column : line.find('\t', column + 1);
+            if (end != std::string::npos) line.erase(column, end - column);
+            rows += line + "\n";
+        }
+        return rows;
+    }
+
+    // A PNG of the main window with a box of it placed just below.
+    void shootWithBox(const Box& box, const std::string& name) {
+        EXPECT_TRUE(call({"move", box.handle, "0", "250"}).ok);
+        settle();
+        call({"paint", box.handle});
+        usleep(300000);
+        EXPECT_EQ(0, gui_test::runProgram({"import", "-window", "root", "-crop", "466x420+0+0",
+                                           setting("KEYMIX_GUI_SHOTS") + "/" + name + ".png"},
+                                          "", "", 30))
+            << "no screenshot " << name;
     }
 
     // What the console program writes for `chart` with `options`, run in the
@@ -310,6 +350,8 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         {"Button", 0, 150, 160, 210, 20, 0x50000003, 0, "拡張WAV読み込み (OGG/FLAC/MP3)"},
         {"Button", 0, 150, 180, 210, 20, 0x50000003, 0, "見つからないWAVは無音にする"},
         {"Button", 0, 150, 200, 210, 20, 0x50000003, 0, "音量を揃えて音割れを防ぐ"},
+        {"Button", 1004, 5, 160, 135, 20, 0x50000000, 0, "フォルダ一括変換"},
+        {"Button", 0, 5, 182, 140, 20, 0x50000003, 0, "プレビューを作る"},
     };
     for (int i = 0; i < CONTROL_COUNT; ++i) {
         SCOPED_TRACE(i);
@@ -326,8 +368,8 @@ TEST_F(KeymixwTest, StartsWithItsTitleControlsAndStates) {
         EXPECT_EQ(want.text, row[10]);
     }
     EXPECT_EQ("1", checkState());
-    EXPECT_EQ("0 0 0", checkState(EXTENDED_CHECK) + " " + checkState(SILENT_CHECK) + " " +
-                           checkState(NORMALISE_CHECK));
+    EXPECT_EQ("0 0 0 0", checkState(EXTENDED_CHECK) + " " + checkState(SILENT_CHECK) + " " +
+                             checkState(NORMALISE_CHECK) + " " + checkState(PREVIEWS_CHECK));
     EXPECT_EQ("0 0 200", progress());
 
     // The program's icon: one 32 x 32 image of 24 bits per pixel named MAIN_ICON.
@@ -697,6 +739,157 @@ TEST_F(KeymixwTest, WritesTheNamedFormatAndNormalisesWhenTicked) {
         EXPECT_TRUE(readText(output) == consoleWav(chart, c.consoleOptions, c.extension))
             << "differs from the console program's";
     }
+}
+
+// A dropped folder renders every chart in it at once, as keymix -a does: the same songs and
+// the same report; the failed charts are named in a box at the end.
+TEST_F(KeymixwTest, ConvertsADroppedFolderLikeKeymixA) {
+    dir.mkdir("lib");
+    copyExample("lib/a");
+    dir.mkdir("lib/b");
+    dir.write("lib/b/broken.bms", "#TITLE x\n# y\n");
+    dir.write("lib/b/gone.bms", "#WAV01 gone.wav\n#00111:01\n");
+    dir.write("lib/b/beat.bms", "#BPM 150\n#WAV01 kick.wav\n#00111:01010101\n");
+    ASSERT_TRUE(gui_test::copyFile(dir.file("lib/a/kick.wav"), dir.file("lib/b/kick.wav")));
+    const std::string lib = windowsPath(dir.file("lib"));
+    type(VOLUME_EDIT, "80");
+    tick(KEEP_SOUND_CHECK, false);
+
+    drop(PROGRESS_BAR, {dir.file("lib")});
+    Box box = waitBox();
+    expectBox(box, "一括変換終了",
+              "書き込み 2  失敗 2  スキップ 0\n\n失敗した譜面\n" + lib + "/b/broken.bms\n" + lib +
+                  "/b/gone.bms\n\n結果一覧を書き込みました " + lib + "/keymix-report.tsv",
+              "1", "warning");
+    EXPECT_EQ("終了 譜面 4 / 4 完了  失敗 2", status());
+    EXPECT_EQ("200 0 200", progress());
+    shootWithBox(box, "keymixw-library-done");
+    answer(box, IDOK);
+    EXPECT_EQ(lib, text(INPUT_EDIT));
+    EXPECT_EQ("", text(OUTPUT_EDIT)) << "the outputs go next to the charts";
+
+    const char* outputs[] = {"lib/a/demo.wav", "lib/b/beat.wav"};
+    std::vector<std::string> songs;
+    for (const char* output : outputs) songs.push_back(readText(dir.file(output)));
+    const std::string report = reportWithoutTimes(dir.file("lib/keymix-report.tsv"));
+    std::remove(dir.file("lib/keymix-report.tsv").c_str());
+    EXPECT_FALSE(runConsole({"-a", "-f", "-v", "80", "-r", lib}))
+        << "keymix -a fails on the same charts";
+    for (size_t i = 0; i < songs.size(); ++i) {
+        SCOPED_TRACE(outputs[i]);
+        EXPECT_GT(songs[i].size(), 44u);
+        EXPECT_TRUE(songs[i] == readText(dir.file(outputs[i]))) << "differs from keymix -a";
+    }
+    EXPECT_EQ(reportWithoutTimes(dir.file("lib/keymix-report.tsv")), report)
+        << readText(dir.file("console.log"));
+
+    // Dropped again, every song is up to date.
+    drop(INPUT_EDIT, {dir.file("lib")});
+    box = waitBox();
+    EXPECT_EQ("書き込み 0  失敗 2  スキップ 2", box.text.substr(0, box.text.find('\n')));
+    answer(box, IDOK);
+}
+
+// The check box makes one song-select preview per folder instead, as keymix -a -w auto,15
+// does; here the folder is chosen with the folder button, which opens at the input's folder.
+TEST_F(KeymixwTest, MakesPreviewsOfAChosenFolderWhenTicked) {
+    dir.mkdir("lib");
+    copyExample("lib/song");
+    copyExample("lib/own");
+    dir.write("lib/own/preview.ogg", "the author's clip");
+    const std::string lib = windowsPath(dir.file("lib"));
+    tick(PREVIEWS_CHECK, true);
+    type(INPUT_EDIT, lib);
+
+    click(FOLDER_BUTTON);
+    chooseInDialog(waitBox(), lib);
+    Box box = waitBox();
+    expectBox(box, "一括変換終了",
+              "フォルダ 書き込み 1  失敗 0  スキップ 1\n\n結果一覧を書き込みました " + lib +
+                  "/keymix-report.tsv",
+              "1", "information");
+    answer(box, IDOK);
+    EXPECT_EQ("終了 フォルダ 2 / 2 完了  失敗 0", status());
+    EXPECT_EQ("OggS", readText(dir.file("lib/song/preview_keymix.ogg")).substr(0, 4));
+    EXPECT_FALSE(gui_test::exists(dir.file("lib/own/preview_keymix.ogg")));
+    EXPECT_FALSE(gui_test::exists(dir.file("lib/song/demo.wav"))) << "no song, only the preview";
+
+    // Ogg files differ in their stream serial numbers: the report tells what keymix made.
+    const std::string report = reportWithoutTimes(dir.file("lib/keymix-report.tsv"));
+    std::remove(dir.file("lib/keymix-report.tsv").c_str());
+    EXPECT_TRUE(runConsole({"-a", "-f", "-w", "auto,15", lib}))
+        << readText(dir.file("console.log"));
+    EXPECT_EQ(reportWithoutTimes(dir.file("lib/keymix-report.tsv")), report);
+}
+
+// An archive renders as a folder does where this build reads archives, else a box says so.
+TEST_F(KeymixwTest, ConvertsADroppedArchiveWhereArchivesAreRead) {
+    copyExample("pack");
+    if (gui_test::runProgram({"zip", "-q", "-r", "../pack.zip", "."}, dir.file("pack"), "") != 0)
+        GTEST_SKIP() << "no zip program to pack the song package with";
+    const std::string pack = windowsPath(dir.file("pack.zip"));
+    const bool archives = runConsole({"-a", pack}) && gui_test::exists(dir.file("demo.wav"));
+    const std::string song = readText(dir.file("demo.wav"));
+    std::remove(dir.file("demo.wav").c_str());
+
+    drop(INPUT_EDIT, {dir.file("pack.zip")});
+    Box box = waitBox();
+    if (!archives) {
+        expectBox(box, "ERROR", "このKEYMIXはアーカイブを読めません " + pack, "1", "error");
+        answer(box, IDOK);
+        GTEST_SKIP() << "keymix.exe of this build reads no archives";
+    }
+    EXPECT_EQ("書き込み 1  失敗 0  スキップ 0", box.text.substr(0, box.text.find('\n')));
+    answer(box, IDOK);
+    EXPECT_TRUE(readText(dir.file("demo.wav")) == song) << "differs from keymix -a";
+}
+
+// Closing the window during a run starts no further chart; the window goes once the charts
+// being rendered are written, so that every song on disk is complete.
+TEST_F(KeymixwTest, ClosingDuringAFolderRunStopsIt) {
+    dir.mkdir("lib");
+    ASSERT_TRUE(
+        gui_test::copyFile(setting("KEYMIX_EXAMPLES") + "/kick.wav", dir.file("lib/kick.wav")));
+    // 24 songs of 160 seconds each.
+    constexpr int CHARTS = 24;
+    for (int i = 0; i < CHARTS; ++i)
+        dir.write("lib/long" + std::to_string(10 + i) + ".bms",
+                  "#BPM 60\n#WAV01 kick.wav\n#00111:01\n#03911:01\n");
+    drop(INPUT_EDIT, {dir.file("lib")});
+    // Until the first songs are written.
+    std::string shown;
+    for (int wait = 0; wait < 3000; ++wait) {
+        shown = status();
+        if (shown.rfind("譜面 ", 0) == 0 && shown.rfind("譜面 0 /", 0) != 0) break;
+        usleep(20000);
+    }
+    const size_t slash = shown.find(" / ");
+    ASSERT_NE(std::string::npos, slash) << shown;
+    EXPECT_EQ(" / 24 完了  失敗 0", shown.substr(slash));
+    shoot("keymixw-library-running");
+    call({"close", mainWindow});
+    Reply exited = call({"wait_exit", "60000"});
+    ASSERT_TRUE(exited.ok) << exited.error;
+    EXPECT_EQ("0", exited.at(0));
+
+    int written = 0;
+    std::string first;
+    for (int i = 0; i < CHARTS; ++i) {
+        const std::string song = readText(dir.file("lib/long" + std::to_string(10 + i) + ".wav"));
+        if (song.empty()) continue;
+        ++written;
+        if (first.empty()) first = song;
+        EXPECT_TRUE(song == first) << "every song written is complete";
+    }
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, CHARTS) << "the run went on after the window was closed";
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("lib"))) {
+        static_cast<void>(entry);
+        ++entries;
+    }
+    EXPECT_EQ(CHARTS + written + 2, entries)
+        << "the charts, the songs, the key sound and the report: nothing partial is left";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "console/chart_message.h"
+#include "library/chart_message.h"
 
 #include <cstdio>
 #include <string>

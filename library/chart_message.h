@@ -1,7 +1,7 @@
-// The console program's closing message for one chart, as a single run prints it and as a
-// library run lists a failed chart and puts it into its report.
-#ifndef CONSOLE_CHART_MESSAGE_H_
-#define CONSOLE_CHART_MESSAGE_H_
+// The closing message for one chart, as the console program prints it after a single run and as
+// a library run lists a failed chart and puts it into its report, in both programs.
+#ifndef LIBRARY_CHART_MESSAGE_H_
+#define LIBRARY_CHART_MESSAGE_H_
 
 #include <string>
 
@@ -20,4 +20,4 @@ std::string faultMessage(LibraryFault fault, const std::string& path);
 // The message of a chart that a library run is done with.
 std::string chartMessage(const LibraryChart& chart);
 
-#endif  // CONSOLE_CHART_MESSAGE_H_
+#endif  // LIBRARY_CHART_MESSAGE_H_
