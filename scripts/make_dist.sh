@@ -13,7 +13,7 @@
 # linked from relink/ by the one-line commands of relink/README.txt, so those commands are
 # proven by every release.
 #
-#   scripts/make_dist.sh
+#   scripts/make_dist.sh [deb] [win64] [win32]      (default: all three)
 #
 # Reuses the build folders of the test tiers, configured as they configure them, so only
 # what is out of date is built: BUILD (native, default build), build-win64 and build-win32
@@ -250,16 +250,21 @@ version=$(sed -n 's/^project(keymix VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { log "no VERSION in project() of CMakeLists.txt"; exit 1; }
 log "version $version"
 
-make_deb
-missing=""
-for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix pandoc zip dpkg-source autoreconf; do
-    command -v "$tool" >/dev/null 2>&1 || missing+="$tool "
-done
-if [ -n "$missing" ]; then
-    fail "the Windows zips: this machine lacks $missing(sudo scripts/install_windows_deps.sh; sudo apt-get install pandoc zip)"
-else
-    make_zip 64 x86_64-w64-mingw32
-    make_zip 32 i686-w64-mingw32
+# What to make: the arguments, else everything.
+wanted=" ${*:-deb win64 win32} "
+[[ $wanted == *" deb "* ]] && make_deb
+if [[ $wanted == *" win"* ]]; then
+    missing=""
+    for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix pandoc zip dpkg-source \
+        autoreconf; do
+        command -v "$tool" >/dev/null 2>&1 || missing+="$tool "
+    done
+    if [ -n "$missing" ]; then
+        fail "the Windows zips: this machine lacks $missing(sudo scripts/install_windows_deps.sh; sudo apt-get install pandoc zip)"
+    else
+        [[ $wanted == *" win64 "* ]] && make_zip 64 x86_64-w64-mingw32
+        [[ $wanted == *" win32 "* ]] && make_zip 32 i686-w64-mingw32
+    fi
 fi
 
 ls -l "$DIST"/keymix[-_]"$version"[-_]*.{deb,zip} 2>/dev/null | sed 's/^/dist: /'
