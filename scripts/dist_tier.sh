@@ -11,6 +11,8 @@
 #   that came in the zip to the bytes of the Linux keymix, keymixw.exe converts it in its
 #   window like keymix.exe (tests/gui/run.sh, one case). 32-bit runs need wine32.
 #
+#   scripts/dist_tier.sh [deb] [win64] [win32]      (default: all three)
+#
 # Skips itself, saying why, when not run as root (it installs a package) or when a tool is
 # missing, and when a keymix package is installed already, which it would remove.
 # Environment: JOBS, BUILD (native build folder, default build), CMAKE_FLAGS.
@@ -49,6 +51,7 @@ fail() {
     log "FAILED: $1"
 }
 
+wanted=" ${*:-deb win64 win32} "
 # The zips need the Windows tier's tools, as their runs do.
 windows_missing=$(wine_env_missing)
 for tool in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix dpkg-source autoreconf; do
@@ -58,10 +61,9 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then windows_missing+=
 if [ -n "$windows_missing" ]; then
     log "WARNING: the Windows zips SKIPPED, this machine lacks: $windows_missing" \
         "(sudo scripts/install_windows_deps.sh)"
-    BUILD=$NATIVE_BUILD scripts/make_dist.sh deb || fail "make dist"
-else
-    BUILD=$NATIVE_BUILD scripts/make_dist.sh || fail "make dist"
+    wanted=" deb "
 fi
+BUILD=$NATIVE_BUILD scripts/make_dist.sh $wanted || fail "make dist"
 version=$(sed -n 's/^project(keymix VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 work=$(mktemp -d "${TMPDIR:-/tmp}/keymix-dist.XXXXXX") || exit 1
 trap 'wine_env_stop; rm -rf "$work"' EXIT
@@ -86,11 +88,11 @@ test_deb() {
     local files
     files=$(dpkg -L keymix)
     local found
-    found=$(env PATH=/usr/local/bin:/usr/bin:/bin command -v keymix)
+    found=$(hash -r && command -v keymix)
     [ "$found" = /usr/bin/keymix ] || fail "keymix on PATH is '$found', not /usr/bin/keymix"
     mkdir -p "$work/installed"
     cp examples/*.bms examples/*.wav "$work/installed/"
-    if (cd "$work/installed" && env PATH=/usr/bin:/bin keymix -o demo.wav demo.bms >/dev/null 2>&1) &&
+    if (cd "$work/installed" && keymix -o demo.wav demo.bms >/dev/null 2>&1) &&
         cmp -s "$work/reference/demo.wav" "$work/installed/demo.wav"; then
         log "the installed keymix renders the example as the build does"
     else
@@ -136,6 +138,21 @@ test_zip() {
         fail "$zip: README.html points at files beside it"
     fi
 
+    # The LGPL's promise: the commands of relink/README.txt link the very programs shipped.
+    local command relinked=0
+    cp -r "$folder" "$work/relink"
+    rm -f "$work/relink/keymix.exe" "$work/relink/keymixw.exe"
+    while read -r command; do
+        (cd "$work/relink/relink" && eval "$command") || fail "$zip: the relink command fails"
+        relinked=$((relinked + 1))
+    done < <(tr -d '\r' <"$folder/relink/README.txt" | grep -- '-g++-posix ')
+    [ $relinked = 2 ] || fail "$zip: relink/README.txt has $relinked link commands, not 2"
+    for file in keymix.exe keymixw.exe; do
+        cmp -s "$folder/$file" "$work/relink/$file" ||
+            fail "$zip: relinking from relink/ does not give $file"
+    done
+    rm -rf "$work/relink"
+
     if [ "$bits" = 32 ] && [ -n "$(wine_env_win32_missing)" ]; then
         log "WARNING: 32-bit Wine runs SKIPPED: $(wine_env_win32_missing)"
         return
@@ -160,11 +177,9 @@ test_zip() {
     wine_env_stop
 }
 
-test_deb
-if [ -z "$windows_missing" ]; then
-    test_zip 64
-    test_zip 32
-fi
+[[ $wanted == *" deb "* ]] && test_deb
+[[ $wanted == *" win64 "* ]] && test_zip 64
+[[ $wanted == *" win32 "* ]] && test_zip 32
 
 if [ ${#failures[@]} -gt 0 ]; then
     log "${#failures[@]} failure(s):"

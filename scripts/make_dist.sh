@@ -103,7 +103,8 @@ source_file() {
 
 # licence_of <package> <version> <output>: Debian's copyright file of the package and the
 # licence files at the top of its upstream source, which hold the full texts that the
-# copyright file only names. True when the package's licence is one of the LGPL.
+# copyright file only names. True when the licence of the package as a whole (its copyright
+# file's "Files: *", else its upstream licence files) is or offers one of the LGPL.
 licence_of() {
     local pkg=$1 version=$2 out=$3 dsc orig debian name
     dsc=$(source_file "$pkg" "$version" dsc)
@@ -122,7 +123,12 @@ licence_of() {
         done < <(tar -tf "$orig" | grep -iE '^[^/]+/(copying|licen[cs]e|copyright)[^/]*$' | sort)
     } >"$out.lf" || return 2
     crlf "$out.lf" >"$out" && rm -f "$out.lf"
-    grep -qE 'LGPL|Lesser General Public' "$out"
+    if [ -n "$debian" ]; then
+        tar -xOf "$debian" debian/copyright |
+            awk '/^Files: \*$/ {on = 1; next} on && /^License:/ {print; exit}' | grep -q LGPL
+    else
+        grep -q 'Lesser General Public' "$out"
+    fi
 }
 
 # What the toolchain puts into every program: the C and C++ runtimes and winpthreads,
@@ -135,18 +141,25 @@ toolchain_packages() {
     done | sort -u
 }
 
-# The link line of a program as CMake runs it, its files copied flat into relink/ and
-# named by their plain names, as one line that runs inside relink/. Prints the line.
+# The link line of a program as CMake runs it (the last line of its link.txt, with the
+# response files and the archive of its objects opened up), its files copied flat into
+# relink/ and named by their plain names, as one line that runs inside relink/ and writes
+# the program beside it. Prints the line.
 relink_line() {
-    local dir=$1 target=$2 exe=$3 stage=$4 word name line="" link
-    link=$(grep -v '^\s*$' "$dir/$(dirname "$target")/CMakeFiles/$(basename "$target").dir/link.txt" | tail -n 1)
-    # shellcheck disable=SC2086
-    set -- $link
-    for word; do
+    local dir=$1 target=$2 exe=$3 stage=$4 word name path line=""
+    local from=$dir/$(dirname "$target") info=CMakeFiles/$(basename "$target").dir
+    local words
+    words=$(grep -v '^\s*$' "$from/$info/link.txt" | tail -n 1)
+    # Its objects instead of the archive CMake packs them into; the response files' words.
+    words=${words/-Wl,--whole-archive $info\/objects.a -Wl,--no-whole-archive/$(cat "$from/$info/objects1")}
+    for word in $words; do
+        case $word in @*) cat "$from/${word#@}" ;; *) echo "$word" ;; esac
+    done >"$stage/.words"
+    # shellcheck disable=SC2013
+    for word in $(cat "$stage/.words"); do
         case $word in
         */*-g++-posix) line="$(basename "$word")" ;;
-        -o) line+=" -o" ;;
-        -g) ;;
+        -g | -Wl,--out-implib,*) ;;
         -L*) line+=" -L." ;;
         -l*)
             name=${word#-l}
@@ -155,21 +168,31 @@ relink_line() {
             fi
             line+=" $word"
             ;;
-        *.exe) line+=" ../$exe" ;;
-        *.a | *.obj | *.o | *.res)
-            local path=$word
-            case $path in /*) ;; *) path=$dir/$(dirname "$target")/$word ;; esac
+        "$exe") line+=" ../$exe" ;;
+        *.a | *.obj | *.res)
+            path=$word
+            case $path in /*) ;; *) path=$from/$word ;; esac
             name=$(basename "$word")
-            if [ -f "$stage/$name" ] && ! cmp -s "$path" "$stage/$name"; then
-                name=$(basename "$(dirname "$word")")-$name
-            fi
             cp "$path" "$stage/$name" || return 1
             line+=" $name"
             ;;
         *) line+=" $word" ;;
         esac
     done
-    echo "$line -s"
+    rm -f "$stage/.words"
+    # Stripped as shipped, and without the time of linking, so that the line gives the very
+    # bytes of the shipped program.
+    echo "$line -s -Wl,--no-insert-timestamp"
+}
+
+# Keeps one of each set of licence files with the same text.
+drop_duplicate_licences() {
+    local file seen=""
+    for file in "$1"/*.txt; do
+        local sum
+        sum=$(sha256sum <"$file" | cut -d' ' -f1)
+        if [[ $seen == *"$sum"* ]]; then rm "$file"; else seen+="$sum "; fi
+    done
 }
 
 make_zip() {
@@ -218,6 +241,8 @@ make_zip() {
             { fail "$name.zip: no /usr/share/doc/$pkg/copyright"; return; }
         crlf "/usr/share/doc/$pkg/copyright" >"$stage/licences/$pkg.txt"
     done
+    # The C and C++ compilers' packages carry one and the same text.
+    drop_duplicate_licences "$stage/licences"
 
     crlf LICENSE >"$stage/LICENSE.txt"
     { printf '\xef\xbb\xbf'; crlf README.md; } >"$stage/README.txt"
