@@ -17,7 +17,7 @@
 # missing, and when a keymix package is installed already, which it would remove.
 # Environment: JOBS, BUILD (native build folder, default build), CMAKE_FLAGS.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
 NATIVE_BUILD=${BUILD:-build}
 export JOBS=${JOBS:-2}
@@ -63,6 +63,7 @@ if [ -n "$windows_missing" ]; then
         "(sudo scripts/install_windows_deps.sh)"
     wanted=" deb "
 fi
+# shellcheck disable=SC2086
 BUILD=$NATIVE_BUILD scripts/make_dist.sh $wanted || fail "make dist"
 version=$(sed -n 's/^project(keymix VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 work=$(mktemp -d "${TMPDIR:-/tmp}/keymix-dist.XXXXXX") || exit 1
@@ -165,10 +166,10 @@ test_zip() {
     else
         fail "$name: keymix.exe does not render the example as the Linux keymix does"
     fi
-    KEYMIXW_EXE="$folder/keymixw.exe" KEYMIX_EXE="$folder/keymix.exe" \
+    if KEYMIXW_EXE="$folder/keymixw.exe" KEYMIX_EXE="$folder/keymix.exe" \
         KEYMIX_EXAMPLES="$folder/examples" timeout 600 tests/gui/run.sh "build-win$bits" \
-        --gtest_filter=KeymixwTest.ConvertsLikeTheConsoleProgram >"$work/gui.log" 2>&1
-    if [ $? = 0 ] && grep -q '\[  PASSED  \] 1 test' "$work/gui.log"; then
+        --gtest_filter=KeymixwTest.ConvertsLikeTheConsoleProgram >"$work/gui.log" 2>&1 &&
+        grep -q '\[  PASSED  \] 1 test' "$work/gui.log"; then
         log "$name: keymixw.exe converts the example as keymix.exe does"
     else
         tail -n 30 "$work/gui.log"

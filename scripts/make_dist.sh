@@ -22,7 +22,7 @@
 # Makes what it can; exits 1 naming what it could not make and why.
 # Environment: JOBS (default 2), BUILD, CMAKE_FLAGS (as the Makefile passes them).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 ROOT=$PWD
 JOBS=${JOBS:-2}
 NATIVE_BUILD=${BUILD:-build}
@@ -147,8 +147,9 @@ toolchain_packages() {
 # the program beside it. Prints the line.
 relink_line() {
     local dir=$1 target=$2 exe=$3 stage=$4 word name path line=""
-    local from=$dir/$(dirname "$target") info=CMakeFiles/$(basename "$target").dir
-    local words
+    local from info words
+    from=$dir/$(dirname "$target")
+    info=CMakeFiles/$(basename "$target").dir
     words=$(grep -v '^\s*$' "$from/$info/link.txt" | tail -n 1)
     # Its objects instead of the archive CMake packs them into; the response files' words.
     words=${words/-Wl,--whole-archive $info\/objects.a -Wl,--no-whole-archive/$(cat "$from/$info/objects1")}
@@ -246,8 +247,8 @@ make_zip() {
 
     crlf LICENSE >"$stage/LICENSE.txt"
     { printf '\xef\xbb\xbf'; crlf README.md; } >"$stage/README.txt"
-    pandoc -f gfm -t html5 --standalone --self-contained --metadata title="keymix $version" \
-        --resource-path="$ROOT" -o "$stage/README.html" README.md ||
+    pandoc -f gfm -t html5 --standalone --self-contained --metadata pagetitle="keymix $version" \
+        --metadata lang=en --resource-path="$ROOT" -o "$stage/README.html" README.md ||
         { fail "$name.zip: pandoc could not write README.html"; return; }
     cp examples/*.bms examples/*.bmson examples/*.wav "$stage/examples/"
     {
