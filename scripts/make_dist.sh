@@ -124,8 +124,10 @@ licence_of() {
     } >"$out.lf" || return 2
     crlf "$out.lf" >"$out" && rm -f "$out.lf"
     if [ -n "$debian" ]; then
-        tar -xOf "$debian" debian/copyright |
-            awk '/^Files: \*$/ {on = 1; next} on && /^License:/ {print; exit}' | grep -q LGPL
+        local whole
+        whole=$(tar -xOf "$debian" debian/copyright |
+            awk '/^Files: \*$/ {on = 1} on && /^License:/ && !done {print; done = 1}')
+        [[ $whole == *LGPL* ]]
     else
         grep -q 'Lesser General Public' "$out"
     fi
