@@ -54,11 +54,13 @@ make_deb() {
         return
     fi
     log "building the Debian package in $NATIVE_BUILD"
+    mkdir -p "$NATIVE_BUILD"
+    local logfile=$NATIVE_BUILD/dist.log
     # shellcheck disable=SC2086
-    cmake -S . -B "$NATIVE_BUILD" $CMAKE_FLAGS >"$DIST.log" 2>&1 &&
-        cmake --build "$NATIVE_BUILD" -j "$JOBS" --target keymix keymix_manual >>"$DIST.log" 2>&1 &&
-        (cd "$NATIVE_BUILD" && rm -f package/*.deb && cpack -G DEB) >>"$DIST.log" 2>&1 ||
-        { tail -n 30 "$DIST.log"; fail "the Debian package (log: $DIST.log)"; return; }
+    cmake -S . -B "$NATIVE_BUILD" $CMAKE_FLAGS >"$logfile" 2>&1 &&
+        cmake --build "$NATIVE_BUILD" -j "$JOBS" --target keymix keymix_manual >>"$logfile" 2>&1 &&
+        (cd "$NATIVE_BUILD" && rm -f package/*.deb && cpack -G DEB) >>"$logfile" 2>&1 ||
+        { tail -n 30 "$logfile"; fail "the Debian package (log: $logfile)"; return; }
     cp "$NATIVE_BUILD/package/keymix_${version}_amd64.deb" "$DIST/" ||
         fail "cpack made no keymix_${version}_amd64.deb"
 }
@@ -67,20 +69,20 @@ make_deb() {
 # then the two programs.
 build_windows() {
     local bits=$1 triple=$2 dir=build-win$1
-    JOBS=$JOBS scripts/build_windows_deps.sh "${triple%%-*}" "$dir/deps" >"$dir.dist.log" 2>&1 &&
+    mkdir -p "$dir"
+    JOBS=$JOBS scripts/build_windows_deps.sh "${triple%%-*}" "$dir/deps" >"$dir/dist.log" 2>&1 &&
         [ -f "$dir/deps/.keymix-deps" ] &&
         cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$triple.cmake" \
             -DKEYMIX_WINDOWS_DEPS="$ROOT/$dir/deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            >>"$dir.dist.log" 2>&1 || { tail -n 30 "$dir.dist.log"; return 1; }
+            >>"$dir/dist.log" 2>&1 || { tail -n 30 "$dir/dist.log"; return 1; }
     # The programs link the libraries by name: relink them when the prefix changed.
     local stamp=$dir/deps/.keymix-deps linked=$dir/.keymix-deps-linked
     if ! cmp -s "$stamp" "$linked"; then
         find "$dir" -path "$dir/deps*" -prune -o -name '*.exe' -type f -print0 | xargs -0 rm -f
     fi
-    cmake --build "$dir" -j "$JOBS" --target keymix keymixw >>"$dir.dist.log" 2>&1 ||
-        { tail -n 30 "$dir.dist.log"; return 1; }
+    cmake --build "$dir" -j "$JOBS" --target keymix keymixw >>"$dir/dist.log" 2>&1 ||
+        { tail -n 30 "$dir/dist.log"; return 1; }
     cp "$stamp" "$linked"
-    rm -f "$dir.dist.log"
 }
 
 # source_file <package> <version> <kind>: the downloaded Debian source file of that kind
@@ -112,7 +114,7 @@ licence_of() {
     debian=$(source_file "$pkg" "$version" debian)
     [ -n "$dsc" ] && [ -n "$orig" ] || { log "no Debian source of $pkg $version in $SOURCES"; return 2; }
     {
-        echo "$pkg $version (Debian's source package), linked into keymix.exe and keymixw.exe"
+        echo "$pkg $version (Debian's source package), linked into the programs"
         if [ -n "$debian" ]; then
             printf '\n==== debian/copyright ====\n\n'
             tar -xOf "$debian" debian/copyright
