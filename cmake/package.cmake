@@ -1,7 +1,7 @@
 # The Debian package of the console program, made by `cpack -G DEB` in the build folder:
-# /usr/bin/keymix, its manual page written from the README's option and message tables
-# (scripts/make_manpage.pl, on every build, so a README change reaches it), the copyright in
-# Debian's machine-readable format made from LICENSE, a changelog, and dependencies on the
+# /usr/bin/keymix; its manual page, written from the README's option and message tables by
+# scripts/make_manpage.pl whenever the README changes; the README itself; the copyright in
+# Debian's machine-readable format made from LICENSE; a changelog; and dependencies on the
 # runtime libraries the program links, found by dpkg-shlibdeps. The version is the project's.
 include_guard(GLOBAL)
 
@@ -15,14 +15,15 @@ if(NOT KEYMIX_PERL)
     message(FATAL_ERROR "perl not found: it writes the manual page (sudo apt-get install perl)")
 endif()
 add_custom_command(
-    OUTPUT ${doc}/keymix.1 ${doc}/keymix.1.gz
+    OUTPUT ${doc}/keymix.1 ${doc}/keymix.1.gz ${doc}/README.md.gz
     COMMAND ${KEYMIX_PERL} ${PROJECT_SOURCE_DIR}/scripts/make_manpage.pl
             ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_VERSION} ${KEYMIX_SUMMARY} ${doc}/keymix.1
     COMMAND gzip -9nf -k ${doc}/keymix.1
+    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/README.md > ${doc}/README.md.gz
     DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/scripts/make_manpage.pl
     COMMENT "Writing the manual page from README.md"
     VERBATIM)
-add_custom_target(keymix_manual ALL DEPENDS ${doc}/keymix.1.gz)
+add_custom_target(keymix_manual ALL DEPENDS ${doc}/keymix.1.gz ${doc}/README.md.gz)
 
 # The copyright: the project's licence, and the notices of nlohmann/json, whose headers are
 # compiled into the program, taken from the Debian package that supplies them.
@@ -73,7 +74,7 @@ execute_process(COMMAND gzip -9nf -k ${doc}/changelog)
 
 install(TARGETS keymix RUNTIME DESTINATION bin)
 install(FILES ${doc}/keymix.1.gz DESTINATION share/man/man1)
-install(FILES ${doc}/copyright ${doc}/changelog.gz DESTINATION share/doc/keymix)
+install(FILES ${doc}/copyright ${doc}/changelog.gz ${doc}/README.md.gz DESTINATION share/doc/keymix)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME keymix)

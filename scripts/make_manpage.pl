@@ -121,7 +121,8 @@ for my $table (@diagnostics) {
     print ".PP\n" . paragraph(@{ $table->{intro} }) if @{ $table->{intro} };
     for my $row (@{ $table->{rows} }) { print ".TP\n" . paragraph($row->[0]) . paragraph($row->[1]); }
 }
-print ".SH SEE ALSO\nThe README of keymix, which these options and messages are written from, tells\n"
-    . "more: the output formats, previews, the rules of \\fB\\-p\\fR, libraries and bmson charts.\n";
+print ".SH SEE ALSO\nThe README of keymix (/usr/share/doc/keymix/README.md.gz), which these options\n"
+    . "and messages are written from, tells more: the output formats, previews, the rules of\n"
+    . "\\fB\\-p\\fR, libraries and bmson charts.\n";
 close $out or die "$0: cannot write $output.tmp: $!\n";
 rename("$output.tmp", $output) or die "$0: cannot write $output: $!\n";
