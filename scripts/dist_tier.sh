@@ -6,8 +6,9 @@
 #   with its runtime libraries; the keymix found on PATH renders the example to the bytes of
 #   the build's keymix; `man keymix` lists every option the program takes; `apt-get purge`
 #   leaves none of its files behind.
-#   Windows zips: each is unpacked into a folder whose path holds a blank and Japanese
-#   characters, and both programs run from there under Wine: keymix.exe renders the example
+#   Windows zips: each holds its files and a licence text for every library of its build;
+#   the commands of relink/README.txt link the very programs shipped; unpacked into a folder
+#   whose path holds a blank and Japanese characters, both programs run from there under Wine: keymix.exe renders the example
 #   that came in the zip to the bytes of the Linux keymix, keymixw.exe converts it in its
 #   window like keymix.exe (tests/gui/run.sh, one case). 32-bit runs need wine32.
 #
