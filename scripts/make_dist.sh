@@ -260,7 +260,9 @@ make_zip() {
         echo "Their Debian source packages are in source/, with their licences in ../licences/."
         echo "To run the programs with a changed library, build it as a static library with the"
         echo "mingw-w64 cross compiler ($triple-g++-posix, Debian 12), put it here in"
-        echo "place of the file of the same name, and link the programs again from this folder:"
+        echo "place of the file of the same name, and link the programs again from this folder"
+        echo "(another mingw-w64 g++ with POSIX threads, as MSYS2's, takes the place of the first"
+        echo "word):"
         echo
         echo "$keymix_line"
         echo
