@@ -5,7 +5,8 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all build demo example-sounds test test-native test-sanitize test-windows bench fuzz clean
+.PHONY: all build demo example-sounds test test-native test-sanitize test-windows test-dist dist \
+	bench fuzz clean
 
 all: build
 
@@ -41,7 +42,18 @@ test-windows:
 	@if [ -x scripts/windows_tier.sh ]; then BUILD=$(BUILD) JOBS=$(JOBS) scripts/windows_tier.sh; \
 	else echo "Windows tier: not part of this build yet."; fi
 
-test: test-native test-windows
+# The releases as a user gets them: builds them (as `make dist`) and checks the zips under
+# Wine from an awkward folder and the Debian package with lintian, apt-get and man. Skips,
+# saying why, without root or the tools.
+test-dist:
+	BUILD=$(BUILD) JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/dist_tier.sh
+
+test: test-native test-windows test-dist
+
+# The releases, into dist/: keymix_VERSION_amd64.deb, keymix-VERSION-win64.zip and
+# keymix-VERSION-win32.zip (scripts/make_dist.sh), reusing the test tiers' build folders.
+dist:
+	BUILD=$(BUILD) JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/make_dist.sh
 
 # Renders the benchmark workloads with the Release build and prints each against the floor of
 # its work (generated once into build-release/bench-workloads).
@@ -64,4 +76,4 @@ fuzz:
 	    $(FUZZ_BUILD)/fuzz/Testing/Temporary/LastTest.log || true
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-win64 build-win32 build-fuzz build-release
+	rm -rf $(BUILD) $(ASAN_BUILD) build-win64 build-win32 build-fuzz build-release dist

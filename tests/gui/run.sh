@@ -10,7 +10,8 @@
 # Uses the Wine environment of the caller when WINEPREFIX and DISPLAY are set
 # (as scripts/windows_tier.sh does), else starts its own with
 # scripts/wine_env.sh. Extra arguments after the folder go to the test program
-# (for example --gtest_filter=...).
+# (for example --gtest_filter=...). KEYMIXW_EXE, KEYMIX_EXE and KEYMIX_EXAMPLES, when set,
+# name other programs and another example folder to test.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
@@ -57,12 +58,12 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
     wine_env_start "$arch" || { log "FAILED: no Wine environment"; exit 1; }
 fi
 
-export KEYMIXW_EXE="$BUILD/gui/app/keymixw.exe"
-export KEYMIX_EXE="$BUILD/console/keymix.exe"
+export KEYMIXW_EXE="${KEYMIXW_EXE:-$BUILD/gui/app/keymixw.exe}"
+export KEYMIX_EXE="${KEYMIX_EXE:-$BUILD/console/keymix.exe}"
 export KEYMIX_GUI_DRIVER="$BUILD/tests/gui/gui_driver.exe"
 export KEYMIX_GUI_XDND="$OUT/xdnd_drop"
 export KEYMIX_GUI_SHOTS="$OUT"
-export KEYMIX_EXAMPLES="$ROOT/examples"
+export KEYMIX_EXAMPLES="${KEYMIX_EXAMPLES:-$ROOT/examples}"
 export KEYMIX_TEST_DATA="$ROOT/tests/wav/data"
 export KEYMIX_DECODE_DATA="$ROOT/tests/decode/data"
 "$OUT/keymixw_e2e_test" "$@"
