@@ -1,19 +1,31 @@
 #include "library/archive_charts.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <direct.h>
+#include <io.h>
+#include <process.h>
+#else
+#include <locale.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "convert/sample_lookup.h"
 #include "library/chart_finder.h"
@@ -22,6 +34,7 @@
 #include "text/ascii.h"
 #include "text/encoding.h"
 #include "text/format.h"
+#include "text/native_path.h"
 
 namespace {
 
@@ -32,7 +45,8 @@ struct ArchiveCloser {
 };
 using Reader = std::unique_ptr<archive, ArchiveCloser>;
 
-Reader openArchive(const std::string& path) {
+// `options` (libarchive's option text) or none.
+Reader openArchive(const std::string& path, const char* options) {
     Reader reader(archive_read_new());
     if (!reader) return reader;
     archive_read_support_filter_all(reader.get());
@@ -40,29 +54,162 @@ Reader openArchive(const std::string& path) {
     archive_read_support_format_7zip(reader.get());
     archive_read_support_format_rar(reader.get());
     archive_read_support_format_rar5(reader.get());
-    if (archive_read_open_filename(reader.get(), path.c_str(), BLOCK_SIZE) != ARCHIVE_OK)
+    if ((options && archive_read_set_options(reader.get(), options) != ARCHIVE_OK) ||
+        archive_read_open_filename(reader.get(), path.c_str(), BLOCK_SIZE) != ARCHIVE_OK)
         reader.reset();
     return reader;
 }
 
 // The next member; false at the end or on damage, with `*damaged` telling which.
-bool nextMember(archive* reader, archive_entry** entry, bool* damaged) {
+bool nextHeader(archive* reader, archive_entry** entry, bool* damaged) {
     const int result = archive_read_next_header(reader, entry);
     *damaged = result != ARCHIVE_EOF && result != ARCHIVE_OK && result != ARCHIVE_WARN;
     return result == ARCHIVE_OK || result == ARCHIVE_WARN;
 }
 
+#ifdef _WIN32
+// libarchive spells names through the code pages. Names that zip and RAR archives keep without
+// their Unicode flag are read as Latin-1, which keeps every byte, and by a second reader as code
+// page 437, which changes every byte above 127: a name that both read alike was stored in
+// Unicode (or is ASCII).
+constexpr char BYTE_NAMES[] = "zip:hdrcharset=CP28591,rar:hdrcharset=CP28591";
+constexpr char CHECK_NAMES[] = "zip:hdrcharset=CP437,rar:hdrcharset=CP437";
+
+bool keepsByteNames(archive* reader) {
+    const int format = archive_format(reader) & ARCHIVE_FORMAT_BASE_MASK;
+    return format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_RAR;
+}
+
+// `wide` in the ANSI code page; empty when the code page lacks one of its characters.
+std::string ansiSpelling(const std::wstring& wide) {
+    const int size = static_cast<int>(wide.size());
+    BOOL lacking = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr,
+                                           0, nullptr, &lacking);
+    std::string spelling(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, &spelling[0], length,
+                        nullptr, &lacking);
+    return lacking ? std::string() : spelling;
+}
+
+// Whether the ANSI code page reads `bytes` as text, as the file functions will.
+bool ansiText(const std::string& bytes) {
+    return bytes.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+#else
+// Names stored in Unicode are read as UTF-8, whatever the locale: libarchive spells them in the
+// character set of the thread's locale and loses those that it cannot spell.
+class Utf8Names {
+public:
+    Utf8Names() : utf8(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+        if (utf8) previous = uselocale(utf8);
+    }
+    ~Utf8Names() {
+        if (!utf8) return;
+        uselocale(previous);
+        freelocale(utf8);
+    }
+    Utf8Names(const Utf8Names&) = delete;
+    Utf8Names& operator=(const Utf8Names&) = delete;
+
+private:
+    const locale_t utf8;
+    locale_t previous = LC_GLOBAL_LOCALE;
+};
+#endif
+
+// The members of one archive in their order, with their names as stored: the bytes of names
+// kept without a character set, UTF-8 for names stored in Unicode. On Windows both are given in
+// the ANSI code page, as the file functions take them, and names that it cannot spell are
+// empty. Used on one thread.
+class Members {
+public:
+    bool open(const std::string& archivePath) {
+        path = archivePath;
+#ifdef _WIN32
+        reader = openArchive(path, BYTE_NAMES);
+#else
+        reader = openArchive(path, nullptr);
+#endif
+        return reader != nullptr;
+    }
+
+    // False at the end or on damage, with `*damaged` telling which.
+    bool next(bool* damaged) {
+        if (!nextHeader(reader.get(), &entry, damaged)) return false;
+#ifdef _WIN32
+        if (!check && keepsByteNames(reader.get())) {
+            check = openArchive(path, CHECK_NAMES);
+            if (!check) *damaged = true;
+        }
+        if (check && !nextHeader(check.get(), &checkEntry, damaged)) *damaged = true;
+        return !*damaged;
+#else
+        return true;
+#endif
+    }
+
+    archive* get() const {
+        return reader.get();
+    }
+    archive_entry* getEntry() const {
+        return entry;
+    }
+
+    std::string storedName() const {
+#ifdef _WIN32
+        const wchar_t* wide = archive_entry_pathname_w(entry);
+        if (!wide) return std::string();
+        const std::wstring name = wide;
+        const wchar_t* other = check ? archive_entry_pathname_w(checkEntry) : wide;
+        if (other && name == other) return ansiSpelling(name);
+        std::string bytes;
+        for (wchar_t c : name) bytes += static_cast<char>(c);
+        return ansiText(bytes) ? bytes : std::string();
+#else
+        const char* raw = archive_entry_pathname(entry);
+        if (!raw) raw = archive_entry_pathname_utf8(entry);
+        return raw ? raw : "";
+#endif
+    }
+
+private:
+#ifndef _WIN32
+    Utf8Names utf8Names;
+#endif
+    std::string path;
+    Reader reader;
+    archive_entry* entry = nullptr;
+#ifdef _WIN32
+    Reader check;
+    archive_entry* checkEntry = nullptr;
+#endif
+};
+
 // The member's name with "/" between its parts and no empty or "." parts; false for names that
-// lead outside the package. A name that the locale cannot spell is taken in UTF-8.
-bool memberName(archive_entry* entry, std::string* name) {
-    const char* raw = archive_entry_pathname(entry);
-    if (!raw) raw = archive_entry_pathname_utf8(entry);
-    if (!raw || raw[0] == '/' || raw[0] == '\\') return false;
+// lead outside the package, and on Windows for names that no file there can have.
+bool memberName(const std::string& stored, std::string* name) {
+    if (stored.empty() || stored[0] == '/' || stored[0] == '\\') return false;
     name->clear();
     std::string part;
-    const std::string text = std::string(raw) + "/";
-    for (char c : text) {
-        if (c != '/') {
+    const std::string text = stored + "/";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+#ifdef _WIN32
+        // Backslashes separate folders there too, but not as the trail byte of a double-byte
+        // character.
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 2 < text.size()) {
+            part += c;
+            part += text[++i];
+            continue;
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c)) return false;
+        const bool separator = c == '/' || c == '\\';
+#else
+        const bool separator = c == '/';
+#endif
+        if (!separator) {
             part += c;
             continue;
         }
@@ -112,12 +259,116 @@ bool isUtf8(const std::string& text) {
     return true;
 }
 
+#ifdef _WIN32
+// `text` read in code page `from` and spelled in the ANSI code page; empty when it is no text
+// there or the ANSI code page lacks one of its characters.
+std::string convert(const std::string& text, UINT from) {
+    const int size = static_cast<int>(text.size());
+    const int length =
+        MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0) return std::string();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, text.data(), size, &wide[0], length);
+    return ansiSpelling(wide);
+}
+
+constexpr UINT UTF8 = CP_UTF8;
+constexpr UINT SHIFT_JIS = 932;
+constexpr UINT EUC_KR = 949;
+
+// Members lie in a folder of their own below the system's temporary folder, named as the
+// ANSI file functions reach it.
+std::string makePrivateFolder() {
+    char temporary[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof temporary, temporary);
+    if (length == 0 || length > MAX_PATH) return std::string();
+    static std::atomic<unsigned> next{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string folder = std::string(temporary, length) + "keymix-" +
+                                   std::to_string(_getpid()) + "-" + std::to_string(next++);
+        if (_mkdir(folder.c_str()) == 0) return folder + "/";
+        if (errno != EEXIST) break;
+    }
+    return std::string();
+}
+
+int makeFolder(const std::string& path) {
+    return _mkdir(path.c_str());
+}
+
+int createFile(const std::string& path) {
+    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+// Whether a file or folder could not be created on its name rather than on the folder's state:
+// the name is taken (by a file, a folder, or a file where a folder of the path should be) or is
+// more than the file system can hold.
+bool nameRefused() {
+    return errno == EEXIST || errno == EACCES || errno == ENOENT || errno == ENAMETOOLONG;
+}
+
+bool seekFile(int fd, int64_t offset) {
+    return _lseeki64(fd, offset, SEEK_SET) == offset;
+}
+
+int64_t writeFile(int fd, const char* bytes, size_t size) {
+    return _write(fd, bytes, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+}
+
+bool truncateFile(int fd, int64_t size) {
+    return _chsize_s(fd, size) == 0;
+}
+
+int closeFile(int fd) {
+    return _close(fd);
+}
+#else
 // `text` converted from `from` to the locale's character set; empty when it does not convert.
 std::string convert(const std::string& text, const char* from) {
     TextConverter converter(localeCodeset().c_str(), from);
     std::string spelling;
     return converter.convert(text, &spelling) ? spelling : "";
 }
+
+constexpr char SHIFT_JIS[] = "CP932";
+constexpr char EUC_KR[] = "CP949";
+
+std::string makePrivateFolder() {
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(temporary && *temporary ? temporary : "/tmp") + "/keymix-XXXXXX";
+    return mkdtemp(&pattern[0]) ? pattern + "/" : std::string();
+}
+
+int makeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0700);
+}
+
+int createFile(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+}
+
+bool nameRefused() {
+    return errno == EEXIST || errno == ENOTDIR || errno == EISDIR || errno == ENAMETOOLONG ||
+           errno == EILSEQ;
+}
+
+bool seekFile(int fd, int64_t offset) {
+    return lseek(fd, offset, SEEK_SET) == offset;
+}
+
+int64_t writeFile(int fd, const char* bytes, size_t size) {
+    return ::write(fd, bytes, size);
+}
+
+bool truncateFile(int fd, int64_t size) {
+    return ftruncate(fd, size) == 0;
+}
+
+int closeFile(int fd) {
+    return ::close(fd);
+}
+#endif
 
 // What became of one member.
 enum class Unpacked { WRITTEN, DAMAGED, TOO_LARGE, WRITE_FAILED };
@@ -136,25 +387,18 @@ Unpacked copyData(archive* reader, int fd, int64_t limit, int64_t* total) {
         // Sparse members leave holes, which count as the bytes they stand for.
         *total += static_cast<int64_t>(size) + (offset - written);
         if (*total > limit) return Unpacked::TOO_LARGE;
-        if (lseek(fd, offset, SEEK_SET) != offset) return Unpacked::WRITE_FAILED;
+        if (!seekFile(fd, offset)) return Unpacked::WRITE_FAILED;
         const char* bytes = static_cast<const char*>(block);
         size_t left = size;
         while (left > 0) {
-            const ssize_t done = ::write(fd, bytes, left);
+            const int64_t done = writeFile(fd, bytes, left);
             if (done <= 0) return Unpacked::WRITE_FAILED;
             bytes += done;
             left -= static_cast<size_t>(done);
         }
         written = offset + static_cast<int64_t>(size);
     }
-    return ftruncate(fd, written) == 0 ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
-}
-
-// Whether creating a file or folder failed on its name rather than on the folder's state: the
-// name is taken, runs through a file, or is more than the file system can hold.
-bool nameRefused(int error) {
-    return error == EEXIST || error == ENOTDIR || error == EISDIR || error == ENAMETOOLONG ||
-           error == EILSEQ;
+    return truncateFile(fd, written) ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
 }
 
 // Copies the current member into a new file at `name` below `root`, which ends in "/". A
@@ -164,13 +408,13 @@ Unpacked writeMember(archive* reader, const std::string& root, const std::string
     for (size_t slash = name.find('/'); slash != std::string::npos;
          slash = name.find('/', slash + 1)) {
         const std::string folder = root + name.substr(0, slash);
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            return nameRefused(errno) ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
+        if (makeFolder(folder) != 0 && errno != EEXIST)
+            return nameRefused() ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
     }
-    const int fd = ::open((root + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (fd < 0) return nameRefused(errno) ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
+    const int fd = createFile(root + name);
+    if (fd < 0) return nameRefused() ? Unpacked::WRITTEN : Unpacked::WRITE_FAILED;
     Unpacked result = copyData(reader, fd, limit, total);
-    if (::close(fd) != 0 && result == Unpacked::WRITTEN) result = Unpacked::WRITE_FAILED;
+    if (closeFile(fd) != 0 && result == Unpacked::WRITTEN) result = Unpacked::WRITE_FAILED;
     return result;
 }
 
@@ -183,9 +427,8 @@ bool archivesSupported() {
 bool listArchiveCharts(const std::string& archivePath, std::vector<ArchiveChart>* charts,
                        ArchiveFault* fault, const ArchiveLimits& limits) {
     *fault = ArchiveFault::UNREADABLE;
-    Reader reader = openArchive(archivePath);
-    if (!reader) return false;
-    archive_entry* entry = nullptr;
+    Members entries;
+    if (!entries.open(archivePath)) return false;
     bool damaged = false;
     std::vector<ArchiveChart> found;
     std::map<std::string, int64_t> soundBytes;
@@ -193,9 +436,10 @@ bool listArchiveCharts(const std::string& archivePath, std::vector<ArchiveChart>
     // any of its charts is planned.
     int members = 0;
     int64_t claimed = 0;
-    while (nextMember(reader.get(), &entry, &damaged)) {
+    while (entries.next(&damaged)) {
+        archive_entry* entry = entries.getEntry();
         std::string name;
-        if (!isRegularFile(entry) || !memberName(entry, &name)) continue;
+        if (!isRegularFile(entry) || !memberName(entries.storedName(), &name)) continue;
         const int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (!isUnneeded(name)) {
             claimed = addCost(claimed, size);
@@ -226,9 +470,18 @@ bool listArchiveCharts(const std::string& archivePath, std::vector<ArchiveChart>
 }
 
 std::string readableMemberName(const std::string& name) {
+#ifdef _WIN32
+    // UTF-8 names are spelled in the ANSI code page like the others.
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return name;
+    std::string converted = isUtf8(name) ? convert(name, UTF8) : std::string();
+#else
     if (isUtf8(name)) return name;
-    std::string converted = convert(name, "CP932");
-    if (converted.empty()) converted = convert(name, "CP949");
+    std::string converted;
+#endif
+    if (converted.empty()) converted = convert(name, SHIFT_JIS);
+    if (converted.empty()) converted = convert(name, EUC_KR);
     return converted.empty() ? name : converted;
 }
 
@@ -239,37 +492,35 @@ UnpackedArchive::~UnpackedArchive() {
 void UnpackedArchive::remove() {
     if (folder.empty()) return;
     std::error_code error;
-    std::filesystem::remove_all(folder, error);
+    std::filesystem::remove_all(toFsPath(folder), error);
     folder.clear();
 }
 
 bool UnpackedArchive::unpack(const std::string& archivePath, ArchiveFault* fault,
                              const ArchiveLimits& limits) {
     remove();
-    Reader reader = openArchive(archivePath);
-    if (!reader) {
+    Members members;
+    if (!members.open(archivePath)) {
         *fault = ArchiveFault::UNREADABLE;
         return false;
     }
-    const char* temporary = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(temporary && *temporary ? temporary : "/tmp") + "/keymix-XXXXXX";
-    if (!mkdtemp(&pattern[0])) {
+    folder = makePrivateFolder();
+    if (folder.empty()) {
         *fault = ArchiveFault::NOT_UNPACKED;
         return false;
     }
-    folder = pattern + "/";
-    archive_entry* entry = nullptr;
     bool damaged = false;
     Unpacked result = Unpacked::WRITTEN;
     int64_t total = 0;
-    int members = 0;
-    while (result == Unpacked::WRITTEN && nextMember(reader.get(), &entry, &damaged)) {
+    int count = 0;
+    while (result == Unpacked::WRITTEN && members.next(&damaged)) {
         std::string name;
-        if (!isRegularFile(entry) || !memberName(entry, &name) || isUnneeded(name)) continue;
-        result = ++members > limits.members
+        if (!isRegularFile(members.getEntry()) || !memberName(members.storedName(), &name) ||
+            isUnneeded(name))
+            continue;
+        result = ++count > limits.members
                      ? Unpacked::TOO_LARGE
-                     : writeMember(reader.get(), folder, name, limits.bytes, &total);
+                     : writeMember(members.get(), folder, name, limits.bytes, &total);
     }
     if (damaged) result = Unpacked::DAMAGED;
     if (result == Unpacked::WRITTEN) return true;

@@ -6,6 +6,7 @@
 
 #include "library/paths.h"
 #include "text/ascii.h"
+#include "text/native_path.h"
 
 namespace fs = std::filesystem;
 
@@ -15,24 +16,24 @@ namespace {
 bool walk(const std::string& root, const std::string& relative, std::vector<FoundFile>* found) {
     const std::string folder = relative.empty() ? root : joinPath(root, relative);
     std::error_code error;
-    fs::directory_iterator entries(fs::path(folder), error);
+    fs::directory_iterator entries(toFsPath(folder), error);
     if (error) return false;
     std::vector<std::string> names;
     for (; entries != fs::directory_iterator(); entries.increment(error)) {
         if (error) return false;
-        names.push_back(entries->path().filename().string());
+        names.push_back(fromFsPath(entries->path().filename()));
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         const std::string below = joinPath(relative, name);
         const std::string path = joinPath(root, below);
-        const fs::file_status link = fs::symlink_status(fs::path(path), error);
+        const fs::file_status link = fs::symlink_status(toFsPath(path), error);
         if (fs::is_directory(link)) {
             if (!walk(root, below, found))
                 found->push_back({FoundKind::UNREADABLE_FOLDER, path, below});
             continue;
         }
-        if (!fs::is_regular_file(fs::status(fs::path(path), error))) continue;
+        if (!fs::is_regular_file(fs::status(toFsPath(path), error))) continue;
         if (isChartName(name)) found->push_back({FoundKind::CHART, path, below});
         if (isArchiveName(name)) found->push_back({FoundKind::ARCHIVE, path, below});
     }
@@ -54,10 +55,10 @@ bool isArchiveName(const std::string& name) {
 
 bool findCharts(const std::string& root, std::vector<FoundFile>* found) {
     std::error_code error;
-    const fs::file_status status = fs::status(fs::path(root), error);
+    const fs::file_status status = fs::status(toFsPath(root), error);
     if (fs::is_directory(status)) return walk(root, "", found);
     if (!fs::exists(status)) return false;
-    const std::string name = fs::path(root).filename().string();
+    const std::string name = fromFsPath(toFsPath(root).filename());
     found->push_back({isArchiveName(name) ? FoundKind::ARCHIVE : FoundKind::CHART, root, name});
     return true;
 }

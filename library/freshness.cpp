@@ -3,13 +3,15 @@
 #include <system_error>
 #include <vector>
 
+#include "text/native_path.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 bool modified(const std::string& path, fs::file_time_type* time) {
     std::error_code error;
-    *time = fs::last_write_time(fs::path(path), error);
+    *time = fs::last_write_time(toFsPath(path), error);
     return !error;
 }
 
@@ -17,7 +19,7 @@ bool modified(const std::string& path, fs::file_time_type* time) {
 
 bool outputNewer(const std::string& output, const std::string& source, fs::file_time_type* time) {
     std::error_code error;
-    const fs::path file(output);
+    const fs::path file = toFsPath(output);
     if (!fs::is_regular_file(file, error) || fs::file_size(file, error) == 0 || error) return false;
     fs::file_time_type sourceTime;
     return modified(output, time) && modified(source, &sourceTime) && *time > sourceTime;

@@ -8,6 +8,7 @@
 #include "bms/bms.h"
 #include "convert/converter.h"
 #include "library/paths.h"
+#include "text/native_path.h"
 
 namespace fs = std::filesystem;
 
@@ -25,7 +26,7 @@ std::string lowered(std::string text) {
 
 bool isFile(const std::string& path) {
     std::error_code error;
-    return fs::is_regular_file(fs::path(path), error);
+    return fs::is_regular_file(toFsPath(path), error);
 }
 
 }  // namespace
@@ -41,10 +42,10 @@ bool isPreviewName(const std::string& name) {
 
 std::string ownPreview(const std::string& folder) {
     std::error_code error;
-    fs::directory_iterator entry(fs::path(folder.empty() ? "." : folder), error);
+    fs::directory_iterator entry(toFsPath(folder.empty() ? "." : folder), error);
     std::vector<std::string> found;
     for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
+        const std::string name = fromFsPath(entry->path().filename());
         if (isPreviewName(name) && lowered(name) != PREVIEW_NAME && isFile(joinPath(folder, name)))
             found.push_back(name);
     }

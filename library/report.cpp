@@ -6,6 +6,7 @@
 
 #include "library/paths.h"
 #include "library/plan.h"
+#include "text/native_path.h"
 #include "wav/replacing_file.h"
 
 namespace fs = std::filesystem;
@@ -47,7 +48,7 @@ const char* statusWord(ChartOutcome outcome) {
 std::string libraryReportPath(const std::string& source, const std::string& outputFolder) {
     if (!outputFolder.empty()) return joinPath(outputFolder, REPORT_NAME);
     std::error_code error;
-    if (source != "-" && fs::is_directory(fs::path(source), error))
+    if (source != "-" && fs::is_directory(toFsPath(source), error))
         return joinPath(source, REPORT_NAME);
     return REPORT_NAME;
 }
@@ -56,7 +57,7 @@ bool writeLibraryReport(const std::string& path, const LibraryPlan& plan,
                         const std::function<std::string(const LibraryChart&)>& message) {
     const std::string folder = folderOf(path);
     std::error_code error;
-    if (!folder.empty()) fs::create_directories(fs::path(folder), error);
+    if (!folder.empty()) fs::create_directories(toFsPath(folder), error);
     // Replaces the report of an earlier run, on Windows too, where a rename does not.
     LuReplacingFile replacing;
     if (!replacing.open(path.c_str())) return false;

@@ -16,6 +16,7 @@
 #include "library/plan.h"
 #include "library/previews.h"
 #include "library/schedule.h"
+#include "text/native_path.h"
 #include "wav/wav.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,7 @@ double secondsSince(Clock::time_point start) {
 void makeOutputFolder(const std::string& output) {
     const std::string folder = folderOf(output);
     std::error_code error;
-    if (!folder.empty()) fs::create_directories(fs::path(folder), error);
+    if (!folder.empty()) fs::create_directories(toFsPath(folder), error);
 }
 
 LibraryFault faultOf(ArchiveFault fault) {
@@ -124,7 +125,7 @@ void LibraryRun::finish(size_t index, const RenderResult& result, double seconds
         chart.outcome = ChartOutcome::SKIPPED;
         // The kept output's length, read from its size as a WAV file's.
         std::error_code error;
-        const uintmax_t size = fs::file_size(fs::path(chart.output), error);
+        const uintmax_t size = fs::file_size(toFsPath(chart.output), error);
         if (!error && size >= WAV_HEADER_BYTES)
             chart.outputSeconds = (size - WAV_HEADER_BYTES) / BYTES_PER_SECOND;
     } else {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the audio libraries that the Windows programs link statically:
+# Cross-builds the libraries that the Windows programs link statically:
 # libsndfile with FLAC, Ogg Vorbis, Opus and MP3 (libogg, libvorbis, flac, opus,
-# mpg123, lame), libvorbisfile and libopusfile, libsoxr and libebur128. The
+# mpg123, lame), libvorbisfile and libopusfile, libsoxr and libebur128, and
+# libarchive with zlib, bzip2 and liblzma for song packages (.zip, .7z, .rar). The
 # sources are Debian's source packages (apt-get source, with Debian's patches),
 # downloaded once into build-windeps/ and shared by both architectures; the
 # libraries land in one prefix per architecture, build-win64/deps or
@@ -45,7 +46,8 @@ TOOLCHAIN=$ROOT/cmake/toolchain-$triple.cmake
 STAMP=$PREFIX/.keymix-deps
 
 # In build order: each library finds the ones before it in the prefix.
-PACKAGES=(libogg libvorbis flac opus opusfile mpg123 lame libsndfile libsoxr libebur128)
+PACKAGES=(libogg libvorbis flac opus opusfile mpg123 lame libsndfile libsoxr libebur128 zlib bzip2
+    xz-utils libarchive)
 
 if ! command -v "$triple-gcc-posix" >/dev/null 2>&1; then
     log "SKIPPED for $arch: no $triple-gcc-posix (sudo scripts/install_windows_deps.sh)"
@@ -225,6 +227,37 @@ build_libsoxr() {
         -DWITH_LSR_BINDINGS=OFF
 }
 build_libebur128() { cmake_build libebur128 .; }
+build_zlib() {
+    run zlib sh -c "cd '$WORK/src/zlib' && CHOST=$triple CC=$triple-gcc-posix CFLAGS='$CFLAGS' \
+        ./configure --static --prefix='$PREFIX'"
+    run zlib make -C "$WORK/src/zlib" -j "$JOBS" libz.a
+    run zlib make -C "$WORK/src/zlib" install
+}
+build_bzip2() {
+    # Its Makefile builds programs and a shared library besides: only the library, by hand.
+    local dir=$WORK/src/bzip2
+    run bzip2 make -C "$dir" -j "$JOBS" libbz2.a CC="$triple-gcc-posix" AR="$triple-ar" \
+        RANLIB="$triple-ranlib" CFLAGS="$CFLAGS -D_FILE_OFFSET_BITS=64"
+    mkdir -p "$PREFIX/include" "$PREFIX/lib"
+    cp "$dir/bzlib.h" "$PREFIX/include/" && cp "$dir/libbz2.a" "$PREFIX/lib/" ||
+        die "cannot install bzip2"
+}
+build_xz-utils() {
+    autotools_build xz-utils --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo \
+        --disable-lzma-links --disable-scripts --disable-doc --disable-nls
+}
+build_libarchive() {
+    # Debian's patches touch configure.ac. Only the readers' decompressors: no crypto, XML,
+    # zstd, lz4, ACL or xattr libraries, and no programs. LZMA_API_STATIC: the lzma.h
+    # declarations of the static library.
+    run libarchive sh -c "cd '$WORK/src/libarchive' && autoreconf -fi"
+    autotools_build libarchive --without-openssl --without-nettle --without-mbedtls \
+        --without-cng --without-xml2 --without-expat --without-zstd --without-lz4 \
+        --without-lzo2 --without-libb2 --without-iconv --disable-acl --disable-xattr \
+        --disable-bsdtar --disable-bsdcpio --disable-bsdcat --with-zlib --with-bz2lib \
+        --with-lzma "CPPFLAGS='-I$PREFIX/include -DLZMA_API_STATIC'" "LDFLAGS='-L$PREFIX/lib'" \
+        PKG_CONFIG=pkg-config PKG_CONFIG_LIBDIR="'$PREFIX/lib/pkgconfig'" PKG_CONFIG_PATH=
+}
 
 # The .pc files as a static link needs them, and relative to their folder so
 # the prefix can move.

@@ -3,7 +3,9 @@
 # (i686) Windows with mingw-w64, runs the unit tests as Windows programs under
 # Wine, and checks that keymix.exe renders the example chart to the same WAV
 # bytes as the Linux build while printing its Japanese texts in Shift-JIS,
-# also with -x and -m on small charts whose key sounds are the decoder fixtures.
+# also with -x and -m on small charts whose key sounds are the decoder fixtures,
+# and with -a on song packages (.zip with Shift-JIS or UTF-8 member names, .7z)
+# and on a folder with Japanese names.
 #
 #   64-bit: every unit test, keymix.exe, then the window tests (tests/gui/run.sh).
 #   32-bit: the window framework and x87 precision tests, keymix.exe and the window tests.
@@ -125,6 +127,51 @@ key_sound_chart() {
     } >"$chart"
 }
 
+# The Linux packer of the song packages (tests/windows/pack_archive.cpp), built
+# once into the native build folder; nothing when libarchive is missing there.
+packer() {
+    local packer=$NATIVE_BUILD/pack_archive
+    if [ ! -x "$packer" ]; then
+        # shellcheck disable=SC2046
+        g++ -std=c++17 -O1 -o "$packer" tests/windows/pack_archive.cpp \
+            $(pkg-config --cflags --libs libarchive 2>/dev/null) >/dev/null 2>&1 || return 1
+    fi
+    echo "$ROOT/$packer"
+}
+
+# add_packages <dir> <packer>: the example song packed three ways into <dir>,
+# each in a folder named 曲 with its chart named 譜面: sjis.zip with its names'
+# Shift-JIS bytes, key sounds with Japanese names and a chart that names them
+# so; utf8.zip with UTF-8 names under the Unicode flag; lzma2.7z. Each renders
+# as Linux renders it only when the names reach the same files. The song also
+# stays unpacked, in 曲集/曲.
+add_packages() {
+    local dir=$1 packer=$2 song sjis names
+    song=$(printf '曲' | iconv -t CP932)
+    sjis=$dir/sjis/$song
+    mkdir -p "$sjis" "$dir/utf8/曲"
+    cp examples/*.wav "$dir/utf8/曲/"
+    cp examples/demo.bms "$dir/utf8/曲/譜面.bms"
+    names=(曲/譜面.bms)
+    for wav in examples/*.wav; do names+=("曲/${wav#examples/}"); done
+    # The key sounds of the Shift-JIS package are named ドラム1.wav ... ドラム8.wav.
+    local drum i=1 sjis_names=()
+    drum=$(printf 'ドラム' | iconv -t CP932)
+    sed -n 's/^#WAV0\([1-8]\) \(.*\)$/\1 \2/p' examples/demo.bms >"$dir/sounds.txt"
+    cp examples/demo.bms "$sjis/$(printf '譜面' | iconv -t CP932).bms"
+    while read -r i wav; do
+        cp "examples/$wav" "$sjis/$drum$i.wav"
+        LC_ALL=C sed -i "s/^#WAV0$i .*/#WAV0$i $drum$i.wav/" "$sjis/$(printf '譜面' | iconv -t CP932).bms"
+        sjis_names+=("$song/$drum$i.wav")
+    done <"$dir/sounds.txt"
+    rm "$dir/sounds.txt"
+    sjis_names+=("$song/$(printf '譜面' | iconv -t CP932).bms")
+    "$packer" "$dir/sjis.zip" zip "" "$dir/sjis" "${sjis_names[@]}" &&
+        "$packer" "$dir/utf8.zip" zip-utf8 "" "$dir/utf8" "${names[@]}" &&
+        "$packer" "$dir/lzma2.7z" 7z "compression=lzma2" "$dir/utf8" "${names[@]}" &&
+        rm -rf "$dir/sjis" && mv "$dir/utf8" "$dir/曲集"
+}
+
 # Runs keymix (Linux) and keymix.exe (under Wine) in copies of examples/ on
 # the same arguments and compares exit status, standard output and error, and
 # the WAV written. The key sound charts play at -v 100 so that halving the
@@ -133,6 +180,8 @@ compare_keymix() {
     local exe=$1 label=$2 linux work
     linux=$(native_keymix) || { fail "$label: no Linux keymix to compare with"; return; }
     work=$(mktemp -d "${TMPDIR:-/tmp}/keymix-tier.XXXXXX")
+    local pack
+    pack=$(packer) || pack=""
     local cases=(
         "render|-o out.wav demo.bms"
         "render-loud-cut|-v 120 -r -o out.wav demo.bms"
@@ -147,15 +196,25 @@ compare_keymix() {
         "x-damaged|-x -v 100 -o out.wav x_damaged.bms"
         "x-m-missing|-x -m -o out.wav x_missing.bms"
         "m-missing|-m -o out.wav x_missing.bms"
+        "a-zip-sjis|-a -o songs sjis.zip"
+        "a-zip-utf8|-a -o songs utf8.zip"
+        "a-7z|-a -o songs lzma2.7z"
+        "a-folder|-a -o songs 曲集"
     )
     local entry name args side
     for entry in "${cases[@]}"; do
         name=${entry%%|*}
         args=${entry#*|}
+        if [ "${name#a-}" != "$name" ] && [ -z "$pack" ]; then
+            fail "$label $name: no packer (tests/windows/pack_archive.cpp needs libarchive-dev)"
+            continue
+        fi
         for side in linux windows; do
             rm -rf "$work/$side"
             cp -r examples "$work/$side"
             add_key_sound_charts "$work/$side"
+            [ "${name#a-}" = "$name" ] || add_packages "$work/$side" "$pack" ||
+                { fail "$label $name: packages not made"; continue 2; }
             if [ $side = linux ]; then
                 # shellcheck disable=SC2086
                 (cd "$work/$side" && timeout "$TEST_TIMEOUT" "$linux" $args \
@@ -168,6 +227,9 @@ compare_keymix() {
             echo $? >"$work/$side.status"
         done
         [ "$name" = render ] && cp "$work/windows.err" "$work/render.err"
+        # A library run's progress lines give its times, and come anew every 2 seconds.
+        [ "${name#a-}" = "$name" ] ||
+            perl -ni -e 'print unless /\d+:\d\d:\d\d/' "$work/linux.out" "$work/windows.out"
         local ok=1
         cmp -s "$work/linux.status" "$work/windows.status" ||
             { ok=0; log "$label $name: exit status $(cat "$work/linux.status") on Linux," \
@@ -184,6 +246,9 @@ compare_keymix() {
             cmp "$work/linux/out.wav" "$work/windows/out.wav" ||
                 { ok=0; log "$label $name: the WAV files differ"; }
         fi
+        if [ -d "$work/linux/songs" ] || [ -d "$work/windows/songs" ]; then
+            compare_songs "$work" || { ok=0; log "$label $name: the songs differ"; }
+        fi
         if [ $ok = 1 ]; then
             log "$label $name: same as Linux"
         else
@@ -196,6 +261,23 @@ compare_keymix() {
     grep -q -F "$done_text" "$work/render.err" ||
         fail "$label keymix.exe: no success message in Shift-JIS"
     rm -rf "$work"
+}
+
+# The songs of a library run: the same files with the same bytes, the rendered
+# chart among them, and the same report but for its times.
+compare_songs() {
+    local work=$1 report=keymix-report.tsv
+    [ -n "$(find "$work/linux/songs" -name 譜面.wav)" ] ||
+        { log "no 譜面.wav rendered on Linux"; return 1; }
+    diff <(cd "$work/linux/songs" && find . -type f | sort) \
+        <(cd "$work/windows/songs" && find . -type f | sort) || return 1
+    local file
+    while read -r file; do
+        [ "$file" = "./$report" ] && continue
+        cmp "$work/linux/songs/$file" "$work/windows/songs/$file" || return 1
+    done < <(cd "$work/linux/songs" && find . -type f)
+    cmp <(cut -f 1-3,5- "$work/linux/songs/$report" | iconv -f UTF-8 -t CP932) \
+        <(cut -f 1-3,5- "$work/windows/songs/$report")
 }
 
 run_gui_tests() {
