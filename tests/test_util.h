@@ -250,6 +250,39 @@ inline RunResult runInProcess(std::vector<std::string> args) {
     return {status, out, testing::internal::GetCapturedStderr()};
 }
 
+#ifndef _WIN32
+// Points TMPDIR at another folder until the object goes away, then gives back the earlier value.
+class TmpDirOverride {
+public:
+    TmpDirOverride() = default;
+    ~TmpDirOverride() {
+        if (!set) return;
+        if (had) {
+            setenv("TMPDIR", previous.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+    TmpDirOverride(const TmpDirOverride&) = delete;
+    TmpDirOverride& operator=(const TmpDirOverride&) = delete;
+
+    void point(const std::string& folder) {
+        if (!set) {
+            const char* value = std::getenv("TMPDIR");
+            had = value != nullptr;
+            if (had) previous = value;
+            set = true;
+        }
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+
+private:
+    bool set = false;
+    bool had = false;
+    std::string previous;
+};
+#endif
+
 }  // namespace test_util
 
 #endif  // TESTS_TEST_UTIL_H_

@@ -116,16 +116,7 @@ protected:
         put(lib + "/done/done.wav", "kept");
         tmp = dir.file("tmp");
         fs::create_directories(tmp);
-        const char* previous = std::getenv("TMPDIR");
-        if (previous) oldTmp = previous;
-        setenv("TMPDIR", tmp.c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmp.empty()) {
-            unsetenv("TMPDIR");
-        } else {
-            setenv("TMPDIR", oldTmp.c_str(), 1);
-        }
+        tmpOverride.point(tmp);
     }
 
     // What a single run of the chart writes, and its closing message.
@@ -140,7 +131,7 @@ protected:
     test_util::TempDir dir;
     std::string lib;
     std::string tmp;
-    std::string oldTmp;
+    test_util::TmpDirOverride tmpOverride;
 };
 
 TEST_F(LibraryRunTest, RendersTreeAsSingleRunsDoAndResumes) {
@@ -249,9 +240,8 @@ TEST_F(LibraryRunTest, WritesOnePreviewPerFolder) {
     put(lib + "/named/clip.wav", "author's");
     const RunResult first = runInProcess({"-a", "-w", "0,1", lib});
     EXPECT_EQ(-1, first.status);
-    EXPECT_NE(std::string::npos,
-              first.out.find("\nフォルダ 書き込み 3  失敗 1  スキップ " +
-                             std::to_string(2 + packed) + "\n"))
+    EXPECT_NE(std::string::npos, first.out.find("\nフォルダ 書き込み 3  失敗 1  スキップ " +
+                                                std::to_string(2 + packed) + "\n"))
         << first.out;
     EXPECT_NE(std::string::npos, first.out.find("\n失敗したフォルダ " + lib + "/bad/\n"));
     if (packed) {

@@ -60,16 +60,7 @@ protected:
     void SetUp() override {
         tmp = dir.file("t1/t2");
         fs::create_directories(tmp);
-        const char* previous = std::getenv("TMPDIR");
-        if (previous) oldTmp = previous;
-        setenv("TMPDIR", tmp.c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmp.empty()) {
-            unsetenv("TMPDIR");
-        } else {
-            setenv("TMPDIR", oldTmp.c_str(), 1);
-        }
+        tmpOverride.point(tmp);
     }
     // Whether nothing but the archive is left.
     void expectOnlyArchive() {
@@ -81,7 +72,7 @@ protected:
     test_util::TempDir dir;
     const std::string archive = dir.file("pack.zip");
     std::string tmp;
-    std::string oldTmp;
+    test_util::TmpDirOverride tmpOverride;
 };
 
 TEST_F(ArchiveChartsTest, KeepsMembersInsideAndCountsTheSoundsBesideEachChart) {
