@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "console/keymix.h"
@@ -18,6 +20,7 @@
 #ifdef _WIN32
 #include <direct.h>
 #include <io.h>
+#include <process.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,12 +38,13 @@ class TempDir {
 public:
     TempDir() {
 #ifdef _WIN32
-        char base[1024];
+        // Named after the process, so that tests running side by side never try the same names.
+        static int made = 0;
         const char* tmp = std::getenv("TEMP");
-        std::snprintf(base, sizeof base, "%s\\keymixXXXXXX", tmp ? tmp : ".");
+        const std::string base =
+            std::string(tmp ? tmp : ".") + "\\keymix" + std::to_string(_getpid()) + "_";
         for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
-            std::string candidate = base;
-            candidate.replace(candidate.size() - 6, 6, std::to_string(std::rand() % 1000000));
+            const std::string candidate = base + std::to_string(made++);
             if (_mkdir(candidate.c_str()) == 0) root = candidate;
         }
 #else
@@ -114,14 +118,8 @@ inline Bytes readFile(const std::string& path) {
 
 inline void removeTree(const std::string& path) {
     if (path.empty()) return;
-#ifdef _WIN32
-    std::string command = "rmdir /s /q \"" + path + "\" >nul 2>nul";
-#else
-    std::string command = "rm -rf '" + path + "'";
-#endif
-    if (std::system(command.c_str()) != 0) {
-        // Nothing more to do: a leftover temporary folder is harmless.
-    }
+    std::error_code ignored;  // a leftover temporary folder is harmless
+    std::filesystem::remove_all(path, ignored);
 }
 
 inline void putLe16(Bytes& out, uint32_t value) {

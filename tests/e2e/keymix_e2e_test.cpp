@@ -282,6 +282,7 @@ TEST(KeymixE2eTest, DebugAddsTracesButNotToTheSong) {
     dir.write("song.bms", "#WAV01 a.wav\n#00011:01\n");
     dir.write("a.wav", test_util::constantWav(8, 1234));
     Result plain = runKeymix(dir, {"song.bms", "-o", "plain.wav"});
+    ASSERT_EQ(0, plain.status) << plain.out << plain.err;
     Result traced = runKeymix(dir, {"-d", "song.bms", "-o", "traced.wav"});
     EXPECT_EQ(0, traced.status);
     EXPECT_EQ(0u, traced.out.find(settings("song.bms", "traced.wav", 50) + "file open song.bms\n"))
