@@ -14,12 +14,11 @@ namespace {
 using namespace riff;
 
 // Where a file goes.
-enum class Route { FAILED, DECODER, PLAIN_WAV };
+enum class Route { DECODER, PLAIN_WAV };
 
 // Looks into the RIFF file open at `in` (its first four bytes read) as `LuWav::read` walks it:
 // PCM files of 8 or 16 bits in one or two channels go to the plain reader, whatever else their
-// fields say. The others go to the decoder, unless their data chunk claims more bytes than the
-// file holds: such a file is cut short, and fails.
+// fields say; the others to the decoder.
 Route routeOfRiff(std::FILE* in) {
     uint32_t id = 0;
     uint32_t size = 0;
@@ -38,16 +37,9 @@ Route routeOfRiff(std::FILE* in) {
         !readU32(in, &size) || !readU32(in, &size) || !readS16(in, &blockSize) ||
         !readS16(in, &bits))
         return Route::DECODER;
-    if (formatTag == 1 && (bits == 8 || bits == 16) && (channels == 1 || channels == 2))
-        return Route::PLAIN_WAV;
-    if (fmtSize > 16 && !skipForward(in, fmtSize - 16)) return Route::DECODER;
-    for (;;) {
-        if (!readU32(in, &id) || !readU32(in, &size)) return Route::DECODER;
-        if (id == TAG_DATA) break;
-        if (!skipForward(in, size)) return Route::DECODER;
-    }
-    const int64_t remaining = bytesLeft(in);
-    return remaining >= 0 && remaining < size ? Route::FAILED : Route::DECODER;
+    const bool plain =
+        formatTag == 1 && (bits == 8 || bits == 16) && (channels == 1 || channels == 2);
+    return plain ? Route::PLAIN_WAV : Route::DECODER;
 }
 
 // The whole of the file open at `in`, from its start, or null.
@@ -61,29 +53,32 @@ std::unique_ptr<uint8_t[]> readWhole(std::FILE* in, size_t* size) {
     return bytes;
 }
 
+// Decodes the whole of the file open at `in` into `sound`; false when it does not decode.
+bool decodeWhole(std::FILE* in, bool debug, LuDecodedSound* sound) {
+    size_t size = 0;
+    const std::unique_ptr<uint8_t[]> bytes = readWhole(in, &size);
+    return bytes && LuDecodeSound(bytes.get(), size, debug, sound);
+}
+
 }  // namespace
 
 bool LuReadExtended(const char* path, LuWav* wav) {
-    Route route = Route::FAILED;
     LuDecodedSound sound;
     {
         File file(std::fopen(path, "rb"));
         if (!file) return false;
         uint32_t magic = 0;
-        route = readU32(file.get(), &magic) && magic == TAG_RIFF ? routeOfRiff(file.get())
-                                                                 : Route::DECODER;
-        if (route == Route::DECODER) {
-            size_t size = 0;
-            const std::unique_ptr<uint8_t[]> bytes = readWhole(file.get(), &size);
-            if (!bytes || !LuDecodeSound(bytes.get(), size, wav->debug, &sound))
-                route = Route::FAILED;
+        const Route route = readU32(file.get(), &magic) && magic == TAG_RIFF
+                                ? routeOfRiff(file.get())
+                                : Route::DECODER;
+        // The buffer's own reader prints its traces, "error" included. A plain file that it
+        // refuses, cut short or with fields that disagree, goes to the decoder, which plays the
+        // frames that are there as players do.
+        if (route == Route::PLAIN_WAV && wav->read(path)) return true;
+        if (!decodeWhole(file.get(), wav->debug, &sound)) {
+            if (wav->debug && route != Route::PLAIN_WAV) std::printf("error\n");
+            return false;
         }
-    }
-    // The buffer's own readers print their traces, "error" included.
-    if (route == Route::PLAIN_WAV) return wav->read(path);
-    if (route == Route::FAILED) {
-        if (wav->debug) std::printf("error\n");
-        return false;
     }
     const LuDownmix& pcm = *sound.samples;
     return wav->readSamples(pcm.getChannels(), sound.frequency, pcm.getSamples(), pcm.getCount());

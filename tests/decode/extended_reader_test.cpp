@@ -194,8 +194,8 @@ TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
     badGuid[26] = 0x11;
     Bytes truncatedExtensible = test_util::fmtPayload(2, 44100, 16, 0xFFFE);
     putLe16(truncatedExtensible, 0);
-    Bytes longData = wavOf(test_util::fmtPayload(1, 44100, 24), le24({1, 2}));
-    longData[40] = 7;  // the data size: 7 bytes, 6 present
+    Bytes longData = wavOf(test_util::fmtPayload(1, 44100, 24), Bytes{});
+    longData[40] = 7;  // the data size: 7 bytes, none present
     Bytes noData;
     test_util::putChunk(noData, "fmt ", test_util::fmtPayload(1, 44100, 24));
     const struct {
@@ -210,7 +210,7 @@ TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
         {"sub-format GUID", wavOf(badGuid, Bytes(4, 0))},
         {"sub-format ADPCM", wavOf(extensibleFmt(2, 44100, 16, 16, 0x3, 2), Bytes(4, 0))},
         {"extensible fmt of 18 bytes", wavOf(truncatedExtensible, Bytes(4, 0))},
-        {"data beyond the file", longData},
+        {"data beyond the file, none there", longData},
         {"no data chunk", test_util::riffWave(noData)},
         {"not RIFF", Bytes{'f', 'L', 'a', 'C', 0, 0, 0, 34}},
         {"three bytes", Bytes{'R', 'I', 'F'}},
@@ -225,6 +225,44 @@ TEST(LuExtendedReaderTest, FailsOnWhatItCannotDecode) {
     }
     LuWav wav;
     EXPECT_FALSE(LuReadExtended(dir.file("missing.wav").c_str(), &wav));
+}
+
+// A WAV file whose data chunk claims more than the file holds plays the whole frames that are
+// there, as players play it, the plain ones too (which the plain reader refuses); so does a
+// file whose byte rate or block size disagrees with its other fields.
+TEST(LuExtendedReaderTest, PlaysTheFramesOfWavFilesCutShort) {
+    const struct {
+        const char* name;
+        Bytes fmt;
+        Bytes frames;  // three whole frames
+        size_t frameBytes;
+    } cases[] = {
+        {"16-bit stereo", test_util::fmtPayload(2, 44100, 16),
+         test_util::samples16({1, -1, 300, -300, 9, 8}), 4},
+        {"8-bit mono 22050 Hz", test_util::fmtPayload(1, 22050, 8), Bytes{0x00, 0x80, 0xFF}, 1},
+        {"24-bit mono", test_util::fmtPayload(1, 44100, 24), le24({256, -512, 70000}), 3},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes twoFrames(c.frames.begin(), c.frames.end() - c.frameBytes);
+        LuWav whole;
+        ASSERT_TRUE(LuReadExtended(dir.write("a.wav", wavOf(c.fmt, twoFrames)).c_str(), &whole));
+        // The third frame cut inside, under a data size that claims a thousand bytes.
+        Bytes cut = wavOf(c.fmt, twoFrames);
+        cut.insert(cut.end(), c.frames.end() - c.frameBytes, c.frames.end() - 1);
+        cut[40] = 0xE8, cut[41] = 0x03;
+        LuWav played;
+        ASSERT_TRUE(LuReadExtended(dir.write("a.wav", cut).c_str(), &played));
+        EXPECT_EQ(samplesOf(whole), samplesOf(played));
+        for (size_t field : {28, 32}) {  // the byte rate, the block size
+            Bytes disagreeing = wavOf(c.fmt, twoFrames);
+            disagreeing[field] ^= 1;
+            LuWav lenient;
+            ASSERT_TRUE(LuReadExtended(dir.write("a.wav", disagreeing).c_str(), &lenient));
+            EXPECT_EQ(samplesOf(whole), samplesOf(lenient));
+        }
+    }
 }
 
 // A file that is neither RIFF nor Ogg fails with the plain reader's trace.
