@@ -51,6 +51,8 @@ struct BmsonChart {
     std::vector<BmsonBpmEvent> bpmEvents;
     std::vector<BmsonStopEvent> stopEvents;
     std::vector<BmsonChannel> channels;
+    // The file of the song's preview clip, as written; empty for none.
+    std::string previewMusic;
 };
 
 #endif  // BMSON_CHART_H_

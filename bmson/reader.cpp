@@ -42,6 +42,7 @@ enum class Kind { STRING, NUMBER, INTEGER, UNSIGNED, BOOLEAN, OBJECT, ARRAY };
 enum class Slot {
     NONE,
     VERSION,
+    PREVIEW,
     INIT_BPM,
     RESOLUTION,
     LINE_Y,
@@ -76,6 +77,7 @@ const Field FIELDS[] = {
     {Context::TOP, "sound_channels", Kind::ARRAY, Slot::NONE, true, Context::CHANNELS},
     {Context::INFO, "init_bpm", Kind::NUMBER, Slot::INIT_BPM, true, Context::SKIP},
     {Context::INFO, "resolution", Kind::INTEGER, Slot::RESOLUTION, false, Context::SKIP},
+    {Context::INFO, "preview_music", Kind::STRING, Slot::PREVIEW, false, Context::SKIP},
     {Context::LINE, "y", Kind::UNSIGNED, Slot::LINE_Y, true, Context::SKIP},
     {Context::BPM, "y", Kind::UNSIGNED, Slot::BPM_Y, true, Context::SKIP},
     {Context::BPM, "bpm", Kind::NUMBER, Slot::BPM, true, Context::SKIP},
@@ -198,6 +200,7 @@ private:
     bool element(const Value& value);
     bool store(const Field& field, const Value& value);
     bool storeWhole(Slot slot, uint64_t whole);
+    bool storePreview(const Value& value);
     bool open(Context context, bool object);
     // The path of the value at the given depth: "$", "$.info", "$.sound_channels[2].notes".
     std::string pathTo(size_t depth) const;
@@ -255,6 +258,7 @@ bool ChartBuilder::store(const Field& field, const Value& value) {
             if (value.type != Value::ARRAY) return failAt(BmsonMessage::NEED_ARRAY, path());
             return open(field.opens, false);
         case Kind::STRING:
+            if (field.slot == Slot::PREVIEW) return storePreview(value);
             if (value.type != Value::STRING) return failAt(BmsonMessage::NEED_STRING, path());
             if (field.slot == Slot::VERSION) {
                 chart->version = std::move(*value.text);
@@ -294,6 +298,15 @@ bool ChartBuilder::store(const Field& field, const Value& value) {
                 return failAt(BmsonMessage::NEED_UNSIGNED, path());
             return storeWhole(field.slot, value.whole);
     }
+    return true;
+}
+
+// The preview clip only chooses whether a preview is made: a value that is no text names none,
+// and is no fault of the chart.
+bool ChartBuilder::storePreview(const Value& value) {
+    if (value.type == Value::STRING) chart->previewMusic = std::move(*value.text);
+    if (value.type == Value::OBJECT || value.type == Value::ARRAY)
+        return open(Context::SKIP, value.type == Value::OBJECT);
     return true;
 }
 

@@ -110,6 +110,8 @@ public:
         return exact ? bars : timeline->getBarFrames();
     }
 
+    std::string previewFile() const override { return chart->getHeaders()->get("PREVIEW"); }
+
 private:
     // The exact timeline of a chart read for a player, its triggers worked out at once.
     void startPlayer(bool debug, SoundTrack track, std::function<void(int)> report) {
@@ -126,8 +128,8 @@ private:
         reporting = static_cast<bool>(report);
         // Trigger k reports as tic k of the walk; the end of the triggers reports 200.
         if (reporting && triggers.size() < static_cast<size_t>(INT32_MAX))
-            progress.reset(new TicProgress(static_cast<int>(triggers.size()), LOADED,
-                                           std::move(report)));
+            progress.reset(
+                new TicProgress(static_cast<int>(triggers.size()), LOADED, std::move(report)));
         reporting = progress != nullptr;
     }
 

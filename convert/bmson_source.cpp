@@ -68,6 +68,8 @@ public:
 
     std::vector<int64_t> barFrames() const override { return BmsonBarFrames(*chart); }
 
+    std::string previewFile() const override { return chart->previewMusic; }
+
 private:
     // Drops the notes outside `track`, the background's being those on no lane (x 0), and places
     // the plays of the rest again.

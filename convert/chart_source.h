@@ -59,6 +59,9 @@ public:
     virtual bool failed() const = 0;
     // Where the chart's bars start, in frames, ascending; asked once the triggers are out.
     virtual std::vector<int64_t> barFrames() const = 0;
+    // The file the chart names as the song's preview clip (#PREVIEW, a bmson chart's
+    // preview_music) as written; empty for none.
+    virtual std::string previewFile() const = 0;
 };
 
 // Whether the chart at `path` is a bmson chart: its name ends in ".bmson", in any case. Other

@@ -109,6 +109,10 @@ int BmsConverter::countSoundedNotes() {
     return source->failed() ? -1 : count;
 }
 
+std::string BmsConverter::getPreviewFile() const {
+    return source ? source->previewFile() : std::string();
+}
+
 std::string BmsConverter::getParseError() const {
     if (isBmsonChartPath(chartPath)) return bmsonError;
     return "line " + std::to_string(parseErrorLine) + " : " + BmsErrorText(parseErrorCode);

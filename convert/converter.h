@@ -94,6 +94,9 @@ public:
     // names, as convert would trigger them, with no key sound loaded. -1 when the chart cannot
     // be played or the converter is used up.
     int countSoundedNotes();
+    // After openChart: the file the chart names as the song's preview clip (#PREVIEW, a bmson
+    // chart's preview_music) as written; empty for none.
+    std::string getPreviewFile() const;
     // The opened BMS chart, which the converter keeps; null before a successful openChart and
     // for a bmson chart.
     BmsBms* getBmsChart() const { return chart.get(); }

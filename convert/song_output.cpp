@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "text/make_path.h"
 #include "song/sound_file_writer.h"
+#include "text/make_path.h"
 #include "wav/wav.h"
 
 std::string proposeOutputPath(const std::string& chartPath) {

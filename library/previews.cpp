@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "bms/bms.h"
 #include "convert/converter.h"
 #include "library/paths.h"
 #include "text/native_path.h"
@@ -66,8 +65,7 @@ void choosePreviewChart(const std::vector<std::string>& charts, const RenderOpti
         converter.setOptions(quiet);
         converter.setChartPath(path.c_str());
         if (!converter.openChart()) continue;
-        const BmsBms* chart = converter.getBmsChart();
-        const std::string preview = chart ? chart->getHeaders()->get("PREVIEW") : "";
+        const std::string preview = converter.getPreviewFile();
         if (!preview.empty() && isFile(joinPath(folderOf(path), preview))) {
             *named = joinPath(folderOf(path), preview);
             chosen->clear();
