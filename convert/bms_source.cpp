@@ -110,6 +110,8 @@ public:
         return exact ? bars : timeline->getBarFrames();
     }
 
+    std::vector<std::string> soundNames() const override { return bmsSlotNames(*chart); }
+
     std::string previewFile() const override { return chart->getHeaders()->get("PREVIEW"); }
 
 private:

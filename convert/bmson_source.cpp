@@ -27,6 +27,10 @@ public:
                                    std::function<void(int)> report) override {
         progress = std::move(report);
         if (track != SoundTrack::ALL) keepTrack(track);
+        return soundNames();
+    }
+
+    std::vector<std::string> soundNames() const override {
         std::vector<std::string> names;
         for (const BmsonChannel& channel : chart->channels)
             names.push_back(BmsonNormalizeSoundName(channel.name));

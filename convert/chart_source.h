@@ -39,6 +39,8 @@ public:
     // `debug` the triggers' way is traced.
     virtual std::vector<std::string> start(bool debug, bool retriggerCut, SoundTrack track,
                                            std::function<void(int)> progress) = 0;
+    // The key sound file of each slot as start gives them, without starting.
+    virtual std::vector<std::string> soundNames() const = 0;
     // Whether a slot whose name is empty still holds a key sound, one that cannot be found: a
     // bmson channel always stands for a file, a BMS slot without a name for none.
     virtual bool emptyNameIsMissing() const { return false; }

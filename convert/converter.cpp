@@ -129,7 +129,7 @@ LuWav* BmsConverter::convert() {
     const std::vector<std::string> names =
         source->start(debug, cutOnRetrigger, track, std::move(progress));
     job.volume = source->keySoundVolume(volume);
-    if (!loadSamples(job, names, extendedSamples || source->forgivingLookup())) return nullptr;
+    if (!loadSamples(job, names)) return nullptr;
     if (!startMix(job)) return nullptr;
     if (!source->begin(job.largestSize, [&](int64_t frames) { hintMixSize(job, frames); }))
         return nullptr;
@@ -147,10 +147,44 @@ LuWav* BmsConverter::convert() {
     return finishMix(job);
 }
 
-void BmsConverter::startJob(Job& job) {
+std::string BmsConverter::chartFolder() const {
     std::string directory = chartPath;
     makePath(&directory[0], true, true, false, false);
-    job.baseDirectory = directory.c_str();
+    return directory.c_str();
+}
+
+std::vector<std::string> BmsConverter::declaredNames(const std::vector<std::string>& slotNames,
+                                                     std::vector<int>* slots) const {
+    // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
+    // text in its slot, which loading passes over. A source whose every slot holds a sound
+    // counts them all, an empty name then failing as a file that is not there.
+    std::vector<std::string> names;
+    const bool emptyIsMissing = source->emptyNameIsMissing();
+    for (size_t id = 0; id < slotNames.size(); ++id) {
+        if (slotNames[id].empty() && !emptyIsMissing) continue;
+        names.push_back(slotNames[id]);
+        if (slots) slots->push_back(static_cast<int>(id));
+    }
+    return names;
+}
+
+std::vector<std::string> BmsConverter::soundFiles(const std::string& folder,
+                                                  const std::vector<std::string>& names) const {
+    // A bmson chart may leave out the extension, which BMS charts always write.
+    if (extendedSamples || source->forgivingLookup())
+        return findSampleFiles(folder, names, source->forgivingLookup());
+    std::vector<std::string> files;
+    for (const std::string& name : names) files.push_back(folder + name);
+    return files;
+}
+
+std::vector<std::string> BmsConverter::getSoundFiles() const {
+    if (!source) return {};
+    return soundFiles(chartFolder(), declaredNames(source->soundNames(), nullptr));
+}
+
+void BmsConverter::startJob(Job& job) {
+    job.baseDirectory = chartFolder();
     if (debug) std::printf("%s\n", job.baseDirectory.c_str());
     job.volume = volume;
 }
@@ -207,21 +241,16 @@ void BmsConverter::reportUpTo(Job& job, int value) {
     if (value > job.lastProgress) job.lastProgress = value;
 }
 
-bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNames, bool lookup) {
+bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNames) {
     const int slots = static_cast<int>(slotNames.size());
     job.samples.resize(slots);
     job.lastStart.assign(slots, NEVER_STARTED);
-    // Only slots holding a name count: a value that starts with a NUL byte leaves an empty
-    // text in its slot, which loading passes over, and counting it would keep the share
-    // from ever reaching 100. A source whose every slot holds a sound counts them all, an
-    // empty name then failing as a file that is not there (the lookup finds none for it).
-    // The buffers are made here, so that a worker only fills its own.
-    std::vector<std::string> names;
+    // Only the declared sounds count, so that the share reaches 100. The buffers are made
+    // here, so that a worker only fills its own.
+    std::vector<int> ids;
+    const std::vector<std::string> names = declaredNames(slotNames, &ids);
     std::vector<LuWav*> buffers;
-    const bool emptyIsMissing = source->emptyNameIsMissing();
-    for (int id = 0; id < slots; ++id) {
-        if (slotNames[id].empty() && !emptyIsMissing) continue;
-        names.push_back(slotNames[id]);
+    for (int id : ids) {
         job.samples[id].reset(new LuWav);
         job.samples[id]->setDebug(debug);
         buffers.push_back(job.samples[id].get());
@@ -229,9 +258,9 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
     const int declared = static_cast<int>(names.size());
     std::vector<std::string> paths;
     for (const std::string& name : names) paths.push_back(job.baseDirectory + name);
+    const bool lookup = extendedSamples || source->forgivingLookup();
     std::vector<std::string> found;
-    // A bmson chart may leave out the extension, which BMS charts always write.
-    if (lookup) found = findSampleFiles(job.baseDirectory, names, source->forgivingLookup());
+    if (lookup) found = soundFiles(job.baseDirectory, names);
     found.resize(names.size());
 
     // Traces are printed while the buffers read, so with them every sample loads in turn.

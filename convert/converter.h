@@ -94,6 +94,10 @@ public:
     // names, as convert would trigger them, with no key sound loaded. -1 when the chart cannot
     // be played or the converter is used up.
     int countSoundedNotes();
+    // After openChart: the files that the key sounds are read from, found as loading finds them
+    // with the options set; one per sound the chart declares, in the order of their slots,
+    // empty where the lookup finds none.
+    std::vector<std::string> getSoundFiles() const;
     // After openChart: the file the chart names as the song's preview clip (#PREVIEW, a bmson
     // chart's preview_music) as written; empty for none.
     std::string getPreviewFile() const;
@@ -137,7 +141,17 @@ private:
     bool askContinue(const char* path);
     void silence(const std::string& path, int notes);
     void startJob(Job& job);
-    bool loadSamples(Job& job, const std::vector<std::string>& names, bool lookup);
+    bool loadSamples(Job& job, const std::vector<std::string>& names);
+    // The folder of the chart, ending in a separator, as the key sound names start from it.
+    std::string chartFolder() const;
+    // Of the slots' names, those of the sounds that load, with their slots in `*slots` (may be
+    // null).
+    std::vector<std::string> declaredNames(const std::vector<std::string>& slotNames,
+                                           std::vector<int>* slots) const;
+    // The files of `names` in `folder` as loading reads them: found by the lookup when it looks
+    // up, else as written.
+    std::vector<std::string> soundFiles(const std::string& folder,
+                                        const std::vector<std::string>& names) const;
     bool startMix(Job& job);
     void hintMixSize(Job& job, int64_t frames);
     bool trigger(Job& job, int frame, int slot, bool cut);

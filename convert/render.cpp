@@ -4,11 +4,8 @@
 #include <memory>
 
 #include "bms/bms.h"
-#include "convert/chart_source.h"
 #include "convert/converter.h"
-#include "convert/sample_lookup.h"
 #include "convert/song_output.h"
-#include "text/make_path.h"
 #include "wav/wav.h"
 
 namespace {
@@ -48,8 +45,7 @@ RenderResult renderChart(const std::string& chartPath, const std::string& output
         return withStatus(RenderStatus::PARSE_FAILED, std::move(result));
     }
     const bool outputExisted = outputExists(outputPath);
-    if (!observer.chartParsed(converter->getBmsChart(), outputExisted))
-        return withStatus(RenderStatus::STOPPED);
+    if (!observer.chartParsed(*converter, outputExisted)) return withStatus(RenderStatus::STOPPED);
 
     // Test that the output can be written before the long work starts; a file made only by
     // this test is removed again when no song comes of the run.
@@ -85,21 +81,4 @@ RenderResult renderChart(const std::string& chartPath, const std::string& output
     result.outputFrames = result.outputBytes / BYTES_PER_FRAME;
     result.outputSeconds = song->getDataSize() / BYTES_PER_SECOND;
     return withStatus(RenderStatus::WRITTEN, std::move(result));
-}
-
-std::vector<std::string> chartSoundFiles(const BmsBms& chart, const std::string& chartPath,
-                                         const RenderOptions& options) {
-    // The folder as the converter takes it from the chart's path.
-    std::vector<char> path(chartPath.begin(), chartPath.end());
-    path.push_back('\0');
-    makePath(path.data(), true, true, false, false);
-    const std::string folder = path.data();
-    std::vector<std::string> names;
-    for (const std::string& name : bmsSlotNames(chart)) {
-        if (!name.empty()) names.push_back(name);
-    }
-    if (options.extendedSamples) return findSampleFiles(folder, names);
-    std::vector<std::string> files;
-    for (const std::string& name : names) files.push_back(folder + name);
-    return files;
 }

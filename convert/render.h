@@ -11,16 +11,16 @@
 #include "bms/repairs.h"
 #include "convert/render_options.h"
 
-class BmsBms;
+class BmsConverter;
 
 // What a front end hears while a chart renders; each call comes on the rendering thread.
 class RenderObserver {
 public:
     virtual ~RenderObserver() = default;
-    // The chart parsed, before the output is touched. `chart` is the BMS chart (null for a
-    // bmson chart); `outputExists` tells whether anything is at the output path. False stops
-    // the render with the output untouched.
-    virtual bool chartParsed(const BmsBms* /*chart*/, bool /*outputExists*/) { return true; }
+    // The chart parsed, before the output is touched: `chart` holds it (its BMS chart, the files
+    // its key sounds are read from); `outputExists` tells whether anything is at the output
+    // path. False stops the render with the output untouched.
+    virtual bool chartParsed(const BmsConverter& /*chart*/, bool /*outputExists*/) { return true; }
     // The output proved writable, before the key sounds load. False stops the render; a file
     // that only the proof made goes again.
     virtual bool outputReady() { return true; }
@@ -79,11 +79,5 @@ struct RenderResult {
 // to call from several threads at once.
 RenderResult renderChart(const std::string& chartPath, const std::string& outputPath,
                          const RenderOptions& options, RenderObserver& observer);
-
-// The files that the key sounds of the parsed BMS chart at `chartPath` are read from when
-// rendered with `options`, found as the loader finds them; one per declared sound, in the
-// order of their ids, empty where the lookup finds none.
-std::vector<std::string> chartSoundFiles(const BmsBms& chart, const std::string& chartPath,
-                                         const RenderOptions& options);
 
 #endif  // CONVERT_RENDER_H_

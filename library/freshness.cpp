@@ -25,9 +25,8 @@ bool outputNewer(const std::string& output, const std::string& source, fs::file_
     return modified(output, time) && modified(source, &sourceTime) && *time > sourceTime;
 }
 
-bool soundsOlder(const BmsBms& chart, const std::string& chartPath, const RenderOptions& options,
-                 fs::file_time_type outputTime) {
-    for (const std::string& path : chartSoundFiles(chart, chartPath, options)) {
+bool soundsOlder(const std::vector<std::string>& files, fs::file_time_type outputTime) {
+    for (const std::string& path : files) {
         fs::file_time_type time;
         if (!path.empty() && modified(path, &time) && time >= outputTime) return false;
     }

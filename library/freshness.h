@@ -6,19 +6,15 @@
 
 #include <filesystem>
 #include <string>
-
-#include "convert/render.h"
-
-class BmsBms;
+#include <vector>
 
 // Whether `output` is a non-empty file modified after `source`; its time then goes to `*time`.
 bool outputNewer(const std::string& output, const std::string& source,
                  std::filesystem::file_time_type* time);
 
-// Whether no key sound file that the parsed chart at `chartPath` reads when rendered with
-// `options` (chartSoundFiles) was modified at or after `outputTime`; a file that does not
+// Whether none of `files`, the key sound files that rendering a chart reads
+// (BmsConverter::getSoundFiles), was modified at or after `outputTime`; a file that does not
 // exist changes nothing.
-bool soundsOlder(const BmsBms& chart, const std::string& chartPath, const RenderOptions& options,
-                 std::filesystem::file_time_type outputTime);
+bool soundsOlder(const std::vector<std::string>& files, std::filesystem::file_time_type outputTime);
 
 #endif  // LIBRARY_FRESHNESS_H_

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/converter.h"
 #include "library/archive_charts.h"
 #include "library/freshness.h"
 #include "library/paths.h"
@@ -50,22 +51,15 @@ LibraryFault faultOf(ArchiveFault fault) {
 }
 
 // Stops the render of a chart whose output is newer than the chart, once the chart shows that
-// its key sounds are older too. A bmson chart is always rendered.
+// its key sounds are older too.
 class FreshnessCheck : public RenderObserver {
 public:
-    FreshnessCheck(const std::string& chartPath, const RenderOptions& options)
-        : chartPath(chartPath), options(options) {}
-
-    bool chartParsed(const BmsBms* chart, bool /*outputExists*/) override {
-        return !(outputIsNewer && chart && soundsOlder(*chart, chartPath, options, outputTime));
+    bool chartParsed(const BmsConverter& chart, bool /*outputExists*/) override {
+        return !(outputIsNewer && soundsOlder(chart.getSoundFiles(), outputTime));
     }
 
     bool outputIsNewer = false;
     fs::file_time_type outputTime;
-
-private:
-    const std::string& chartPath;
-    const RenderOptions& options;
 };
 
 class LibraryRun {
@@ -150,7 +144,7 @@ void LibraryRun::fail(size_t index, LibraryFault fault, const std::string& fault
 void LibraryRun::runChart(size_t index) {
     const LibraryChart& chart = plan.charts[index];
     const Clock::time_point began = Clock::now();
-    FreshnessCheck check(chart.path, renderOptions);
+    FreshnessCheck check;
     check.outputIsNewer =
         !options.force && outputNewer(chart.output, chart.path, &check.outputTime);
     makeOutputFolder(chart.output);

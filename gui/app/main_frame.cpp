@@ -350,7 +350,7 @@ void MainFrame::runConversion() {
     }
 }
 
-bool MainFrame::chartParsed(const BmsBms* /*chart*/, bool outputExists) {
+bool MainFrame::chartParsed(const BmsConverter& /*chart*/, bool outputExists) {
     return !outputExists || showMessage(format(OVERWRITE_QUESTION, outputPath.c_str()),
                                         CONFIRM_CAPTION, MB_ICONQUESTION | MB_YESNO) != IDNO;
 }

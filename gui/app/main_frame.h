@@ -48,7 +48,7 @@ private:
     // No), the volume's check once the output proved writable, the bar and status line
     // while it runs, and the question whether to go on without the unreadable, unused
     // sample at `path` (true only after two Yes answers).
-    bool chartParsed(const BmsBms* chart, bool outputExists) override;
+    bool chartParsed(const BmsConverter& chart, bool outputExists) override;
     bool outputReady() override;
     void progress(int value) override;
     bool continuePastUnusedSample(const char* path) override;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "convert/converter.h"
 #include "bms/parser.h"
 #include "tests/test_util.h"
 
@@ -22,8 +23,8 @@ public:
     int firstProgress = 1000;
     int lastProgress = 1000;
 
-    bool chartParsed(const BmsBms* chart, bool outputExists) override {
-        events += std::string("parsed(") + (chart ? "bms" : "null") + "," +
+    bool chartParsed(const BmsConverter& chart, bool outputExists) override {
+        events += std::string("parsed(") + (chart.getBmsChart() ? "bms" : "null") + "," +
                   (outputExists ? "exists" : "new") + ") ";
         return goOnParsed;
     }
