@@ -69,11 +69,20 @@ build() {
     cmake --build "$dir" -j "$JOBS" && cp "$stamp" "$linked"
 }
 
-# Runs ctest in a Windows build folder; extra arguments select tests.
+# Runs ctest in a Windows build folder; extra arguments select tests. Wine on a loaded machine
+# now and then fails a run that passes alone: the failed tests run once more, one at a time,
+# and those that then pass are named in a WARNING; a test that fails twice fails the tier.
 run_unit_tests() {
     local dir=$1
     shift
-    (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout "$TEST_TIMEOUT" "$@")
+    (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout "$TEST_TIMEOUT" "$@") &&
+        return 0
+    local failed
+    failed=$(sed 's/^[0-9]*://' "$dir/Testing/Temporary/LastTestsFailed.log" 2>/dev/null |
+        tr '\n' ' ')
+    log "these tests failed, running them once more alone: $failed"
+    (cd "$dir" && ctest --output-on-failure --timeout "$TEST_TIMEOUT" --rerun-failed) || return 1
+    log "WARNING: these tests failed once and then passed under Wine: $failed"
 }
 
 # The Linux keymix, the reference for the Windows one.
