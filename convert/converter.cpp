@@ -168,11 +168,14 @@ std::vector<std::string> BmsConverter::declaredNames(const std::vector<std::stri
     return names;
 }
 
+bool BmsConverter::looksUp() const {
+    return extendedSamples || source->forgivingLookup();
+}
+
 std::vector<std::string> BmsConverter::soundFiles(const std::string& folder,
                                                   const std::vector<std::string>& names) const {
     // A bmson chart may leave out the extension, which BMS charts always write.
-    if (extendedSamples || source->forgivingLookup())
-        return findSampleFiles(folder, names, source->forgivingLookup());
+    if (looksUp()) return findSampleFiles(folder, names, source->forgivingLookup());
     std::vector<std::string> files;
     for (const std::string& name : names) files.push_back(folder + name);
     return files;
@@ -258,10 +261,8 @@ bool BmsConverter::loadSamples(Job& job, const std::vector<std::string>& slotNam
     const int declared = static_cast<int>(names.size());
     std::vector<std::string> paths;
     for (const std::string& name : names) paths.push_back(job.baseDirectory + name);
-    const bool lookup = extendedSamples || source->forgivingLookup();
-    std::vector<std::string> found;
-    if (lookup) found = soundFiles(job.baseDirectory, names);
-    found.resize(names.size());
+    const bool lookup = looksUp();
+    const std::vector<std::string> found = soundFiles(job.baseDirectory, names);
 
     // Traces are printed while the buffers read, so with them every sample loads in turn.
     OrderedLoader loader(declared, debug ? 1 : loadingThreads, [&](int index) {

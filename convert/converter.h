@@ -148,6 +148,8 @@ private:
     // null).
     std::vector<std::string> declaredNames(const std::vector<std::string>& slotNames,
                                            std::vector<int>* slots) const;
+    // Whether the key sound files are looked up rather than read as the chart writes them.
+    bool looksUp() const;
     // The files of `names` in `folder` as loading reads them: found by the lookup when it looks
     // up, else as written.
     std::vector<std::string> soundFiles(const std::string& folder,
